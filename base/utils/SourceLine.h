@@ -1,0 +1,73 @@
+// One line of source text with its line number and the shared name of its source. Tokens,
+// statements and errors share one instance through std::shared_ptr<const SourceLine>.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class SourceLine {
+public:
+    using name_ptr_t = std::shared_ptr<const std::string>;
+    static constexpr size_t npos = std::string::npos;
+
+    SourceLine() = default;
+    explicit SourceLine(const std::string& text, int32_t lineNr = 0, name_ptr_t sourceName = {});
+    explicit SourceLine(std::string&& text, int32_t lineNr = 0, name_ptr_t sourceName = {});
+    explicit SourceLine(const char* text, int32_t lineNr = 0, name_ptr_t sourceName = {});
+    SourceLine(const char* text, size_t length, int32_t lineNr = 0, name_ptr_t sourceName = {});
+
+    // Replace text and line number; the source name stays.
+    void setLine(const std::string& text, int32_t lineNr);
+    void setLine(std::string&& text, int32_t lineNr);
+    void setLine(const char* text, size_t length, int32_t lineNr);
+    // Append a LF and then `text`.
+    void concatLine(const std::string& text);
+    void concatLine(const char* text, size_t length);
+    // Line 0, empty text, no source name.
+    void clear();
+
+    const std::string& text() const { return m_source; }
+    std::string_view view() const { return m_source; }
+    const std::string& toString() const { return m_source; }
+    char operator[](size_t index) const { return m_source[index]; }
+    const char* data() const { return m_source.data(); }
+    size_t length() const { return m_source.length(); }
+    size_t size() const { return m_source.size(); }
+    bool empty() const { return m_source.empty(); }
+    std::string substr(size_t pos = 0, size_t len = npos) const {
+        return m_source.substr(pos, len);
+    }
+
+    size_t find(const std::string& text, size_t pos = 0) const { return m_source.find(text, pos); }
+    size_t find(const char* text, size_t pos, size_t n) const {
+        return m_source.find(text, pos, n);
+    }
+    size_t find(char c, size_t pos = 0) const { return m_source.find(c, pos); }
+    size_t rfind(char c, size_t pos = npos) const { return m_source.rfind(c, pos); }
+
+    int32_t lineNr() const { return m_lineNr; }
+    void setLineNr(int32_t lineNr) { m_lineNr = lineNr; }
+    void incLineNr() { ++m_lineNr; }
+    const name_ptr_t& sourceName() const { return m_sourceName; }
+    void setSourceName(name_ptr_t sourceName) { m_sourceName = std::move(sourceName); }
+
+    // 1 plus the number of LF characters in the text.
+    int32_t numLines() const;
+    int32_t lastLineNr() const { return m_lineNr + numLines() - 1; }
+    bool isMultiLine() const { return numLines() > 1; }
+    // True when the line has a number (numbers count from 1).
+    bool hasSource() const { return m_lineNr > 0; }
+
+    // Position text: "prog.s:12", "prog.s:12-14", "line 7", "lines 7-8", the name alone for
+    // line 0; with a column (unless npos) "prog.s:12:5" or "line 12 column 5".
+    std::string getSourceRef() const;
+    std::string getSourceRef(size_t column) const;
+
+private:
+    int32_t m_lineNr = 0;
+    std::string m_source;
+    name_ptr_t m_sourceName;
+};

@@ -1,0 +1,135 @@
+#pragma once
+// Stream-style message builder for exceptions: the thrower constructs the exception with the
+// start of its message and streams the rest into it, e.g.
+//     throw SeqProcMemoryError("Attempt to read ") << name << " at address " << address;
+// The text lives in m_message; the Base part is always constructed with an empty text.
+
+#include <sstream>
+#include <string>
+#include <utility>
+
+template <typename Base> class StreamException : public Base {
+public:
+    StreamException() : Base(std::string()) {}
+    explicit StreamException(const std::string& message)
+        : Base(std::string()), m_message(message) {}
+    explicit StreamException(std::string&& message)
+        : Base(std::string()), m_message(std::move(message)) {}
+    StreamException(const StreamException& other) = default;
+    StreamException(StreamException&& other) noexcept = default;
+    virtual ~StreamException() = default;
+
+    // Keeps any other what() overload of Base (such as a non-const one) visible.
+    using Base::what;
+
+    // The whole message. Subclasses that compose their text from more than m_message
+    // override this; what() follows the override. May hold NUL bytes, unlike what().
+    virtual std::string message() const { return m_message; }
+
+    // The pointer stays valid until the next what() call or the object's destruction.
+    const char* what() const noexcept override {
+        m_whatBuffer = message();
+        return m_whatBuffer.c_str();
+    }
+
+    StreamException& operator<<(const std::string& text) {
+        appendToMessage(text);
+        return *this;
+    }
+    StreamException& operator<<(const char* text) {
+        appendToMessage(text);
+        return *this;
+    }
+    StreamException& operator<<(short value) {
+        appendToMessage(value);
+        return *this;
+    }
+    StreamException& operator<<(unsigned short value) {
+        appendToMessage(value);
+        return *this;
+    }
+    StreamException& operator<<(int value) {
+        appendToMessage(value);
+        return *this;
+    }
+    StreamException& operator<<(unsigned int value) {
+        appendToMessage(value);
+        return *this;
+    }
+    StreamException& operator<<(long value) {
+        appendToMessage(value);
+        return *this;
+    }
+    StreamException& operator<<(unsigned long value) {
+        appendToMessage(value);
+        return *this;
+    }
+    template <typename T> StreamException& operator<<(const T& value) {
+        appendToMessage(value);
+        return *this;
+    }
+
+protected:
+    void appendToMessage(const std::string& text) { m_message += text; }
+    void appendToMessage(const char* text) {
+        if (text != nullptr) {
+            m_message += text;
+        }
+    }
+    void appendToMessage(short value) { m_message += std::to_string(value); }
+    void appendToMessage(unsigned short value) { m_message += std::to_string(value); }
+    void appendToMessage(int value) { m_message += std::to_string(value); }
+    void appendToMessage(unsigned int value) { m_message += std::to_string(value); }
+    void appendToMessage(long value) { m_message += std::to_string(value); }
+    void appendToMessage(unsigned long value) { m_message += std::to_string(value); }
+    // Any other type is formatted as its stream operator prints it (bool gives "1" or "0").
+    template <typename T> void appendToMessage(const T& value) {
+        std::ostringstream stream;
+        stream << value;
+        m_message += stream.str();
+    }
+
+    std::string m_message;
+    mutable std::string m_whatBuffer;
+};
+
+// Re-declares the operator<< set of StreamException in a class derived from it, with the
+// class's own reference type as result, so that an object built and streamed into in one
+// throw expression is thrown as that class.
+#define STREAM_EXCEPTION_OPERATORS(Class)                                                          \
+    Class& operator<<(const std::string& text) {                                                   \
+        this->appendToMessage(text);                                                               \
+        return *this;                                                                              \
+    }                                                                                              \
+    Class& operator<<(const char* text) {                                                          \
+        this->appendToMessage(text);                                                               \
+        return *this;                                                                              \
+    }                                                                                              \
+    Class& operator<<(short value) {                                                               \
+        this->appendToMessage(value);                                                              \
+        return *this;                                                                              \
+    }                                                                                              \
+    Class& operator<<(unsigned short value) {                                                      \
+        this->appendToMessage(value);                                                              \
+        return *this;                                                                              \
+    }                                                                                              \
+    Class& operator<<(int value) {                                                                 \
+        this->appendToMessage(value);                                                              \
+        return *this;                                                                              \
+    }                                                                                              \
+    Class& operator<<(unsigned int value) {                                                        \
+        this->appendToMessage(value);                                                              \
+        return *this;                                                                              \
+    }                                                                                              \
+    Class& operator<<(long value) {                                                                \
+        this->appendToMessage(value);                                                              \
+        return *this;                                                                              \
+    }                                                                                              \
+    Class& operator<<(unsigned long value) {                                                       \
+        this->appendToMessage(value);                                                              \
+        return *this;                                                                              \
+    }                                                                                              \
+    template <typename T> Class& operator<<(const T& value) {                                      \
+        this->appendToMessage(value);                                                              \
+        return *this;                                                                              \
+    }

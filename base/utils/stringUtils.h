@@ -1,0 +1,135 @@
+// Message building, printf-style formatting into strings, and strict text-to-integer
+// conversion with exact error texts.
+#pragma once
+
+#include <charconv>
+#include <concepts>
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+// Plain text meant for the user (messages, reports).
+using UIStr = std::string;
+
+size_t decimalStringLength(uint64_t value);
+size_t decimalStringLength(uint32_t value);
+size_t decimalStringLength(uint16_t value);
+size_t decimalStringLength(int64_t value);
+size_t decimalStringLength(int32_t value);
+size_t decimalStringLength(int16_t value);
+
+// Integer pieces of append_: every integral type except char (a character) and bool.
+template <typename T>
+concept IntegerPiece = std::integral<T> && !std::same_as<T, char> && !std::same_as<T, bool>;
+
+namespace string_utils_detail {
+template <IntegerPiece T> constexpr auto widen(T value) {
+    if constexpr (std::is_signed_v<T>)
+        return static_cast<int64_t>(value);
+    else
+        return static_cast<uint64_t>(value);
+}
+} // namespace string_utils_detail
+
+// addLength: the running total plus the length every piece adds to a message.
+inline size_t addLength(size_t total) {
+    return total;
+}
+
+template <typename... Rest> size_t addLength(size_t total, const char* piece, const Rest&... rest);
+template <typename... Rest>
+size_t addLength(size_t total, std::string_view piece, const Rest&... rest);
+template <typename... Rest>
+size_t addLength(size_t total, const std::string& piece, const Rest&... rest);
+template <typename... Rest> size_t addLength(size_t total, char piece, const Rest&... rest);
+template <IntegerPiece T, typename... Rest>
+size_t addLength(size_t total, T piece, const Rest&... rest);
+
+template <typename... Rest> size_t addLength(size_t total, const char* piece, const Rest&... rest) {
+    return addLength(total + (piece ? std::char_traits<char>::length(piece) : 0), rest...);
+}
+template <typename... Rest>
+size_t addLength(size_t total, std::string_view piece, const Rest&... rest) {
+    return addLength(total + piece.size(), rest...);
+}
+template <typename... Rest>
+size_t addLength(size_t total, const std::string& piece, const Rest&... rest) {
+    return addLength(total + piece.size(), rest...);
+}
+// The decimal length of the character code: an over-estimate that only affects reserving.
+template <typename... Rest> size_t addLength(size_t total, char piece, const Rest&... rest) {
+    return addLength(total + decimalStringLength(static_cast<int16_t>(piece)), rest...);
+}
+template <IntegerPiece T, typename... Rest>
+size_t addLength(size_t total, T piece, const Rest&... rest) {
+    return addLength(total + decimalStringLength(string_utils_detail::widen(piece)), rest...);
+}
+
+// appendPiece: appends one piece of a message.
+inline void appendPiece(std::string& dest, const char* piece) {
+    if (piece)
+        dest.append(piece);
+}
+inline void appendPiece(std::string& dest, std::string_view piece) {
+    dest.append(piece);
+}
+inline void appendPiece(std::string& dest, const std::string& piece) {
+    dest.append(piece);
+}
+inline void appendPiece(std::string& dest, char piece) {
+    dest.push_back(piece);
+}
+template <IntegerPiece T> void appendPiece(std::string& dest, T piece) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, piece);
+    dest.append(buffer, result.ptr);
+}
+
+// Appends the pieces to `dest` in order: C strings, strings, string views, characters (as
+// the character) and integers (in decimal). With `reserve` the destination grows once by
+// the total length before anything is appended.
+template <typename... Pieces>
+void append_(bool reserve, std::string& dest, const Pieces&... pieces) {
+    if (reserve)
+        dest.reserve(dest.size() + addLength(0, pieces...));
+    (appendPiece(dest, pieces), ...);
+}
+
+// A new string made of the pieces, reserved once.
+template <typename First, typename... Rest>
+std::string stringCat(const First& first, const Rest&... rest) {
+    std::string result;
+    append_(true, result, first, rest...);
+    return result;
+}
+
+// printf-style formatting into `dest`, replacing its contents. Returns the new length, or
+// the formatter's negative result (then `dest` is unchanged).
+int strprintf(std::string& dest, const char* format, ...) __attribute__((format(printf, 2, 3)));
+int strprintf(std::string& dest, const char* format, va_list args)
+    __attribute__((format(printf, 2, 0)));
+
+std::string toUpper(const std::string& text);
+std::string toLower(const std::string& text);
+
+// Replaces every occurrence of `from`, continuing after each inserted replacement.
+void replaceAll(std::string& text, const std::string& from, const std::string& to);
+
+const char* signalToString(int signal);
+
+// Strict conversion of the whole text (base 0: "0x" hexadecimal, leading "0" octal, else
+// decimal; leading white space and a sign accepted). Throws std::invalid_argument for
+// trailing characters and std::out_of_range for values outside a 16- or 32-bit result.
+void stringToInt(int64_t& result, std::string_view text);
+void stringToInt(uint64_t& result, std::string_view text);
+void stringToInt(int32_t& result, std::string_view text);
+void stringToInt(uint32_t& result, std::string_view text);
+void stringToInt(int16_t& result, std::string_view text);
+void stringToInt(uint16_t& result, std::string_view text);
+
+std::invalid_argument invalidIntegerError(std::string_view text, size_t index);
+std::out_of_range integerOutOfRangeError(std::string_view text, size_t bytes, bool isSigned);
