@@ -26,9 +26,13 @@ public:
     // override this; what() follows the override. May hold NUL bytes, unlike what().
     virtual std::string message() const { return m_message; }
 
-    // The pointer stays valid until the next what() call or the object's destruction.
+    // The pointer stays valid until the object is destroyed or its message changes; the
+    // buffer is only replaced when the text differs, so repeated calls keep earlier pointers.
     const char* what() const noexcept override {
-        m_whatBuffer = message();
+        std::string text = message();
+        if (text != m_whatBuffer) {
+            m_whatBuffer = std::move(text);
+        }
         return m_whatBuffer.c_str();
     }
 
