@@ -1,0 +1,73 @@
+#include "sequencer/asmparser/AsmStatement.h"
+
+const AsmToken AsmStatement::s_emptyToken;
+
+AsmStatement::AsmStatement() : m_type(AsmType::EMPTY) {}
+
+AsmStatement::AsmStatement(AsmType type) : m_type(type) {}
+
+AsmStatement::AsmStatement(const AsmToken& comment)
+    : m_sourceLine(comment.sourceLine()), m_comment(comment), m_type(AsmType::COMMENT_ONLY) {}
+
+AsmStatement::AsmStatement(const AsmToken& comment, AsmType type)
+    : m_sourceLine(comment.sourceLine()), m_comment(comment), m_type(type) {}
+
+AsmStatement::AsmStatement(const line_ptr& line, AsmType type) : m_sourceLine(line), m_type(type) {}
+
+AsmStatement::~AsmStatement() = default;
+
+void AsmStatement::clear() {
+    m_sourceLine.reset();
+    m_comment = AsmToken();
+    m_type = AsmType::EMPTY;
+}
+
+void AsmStatement::adoptCommentLine() {
+    if (m_type == AsmType::EMPTY)
+        m_type = AsmType::COMMENT_ONLY;
+    if (!m_sourceLine && m_comment.hasSource() && m_comment.sourceLine()->lineNr() > 0)
+        m_sourceLine = m_comment.sourceLine();
+}
+
+void AsmStatement::setComment(const AsmToken& comment) {
+    m_comment = comment;
+    adoptCommentLine();
+}
+
+void AsmStatement::setComment(AsmToken&& comment) {
+    m_comment = std::move(comment);
+    adoptCommentLine();
+}
+
+std::string AsmStatement::sourceString() const {
+    if (m_sourceLine && m_sourceLine->lineNr() > 0)
+        return m_sourceLine->text();
+    return {};
+}
+
+AsmDirective::AsmDirective() = default;
+
+AsmDirective::AsmDirective(const AsmToken& directive)
+    : AsmStatement(directive.sourceLine(), AsmType::DIRECTIVE), m_directive(directive) {}
+
+AsmDirective::AsmDirective(const AsmToken& directive, const AsmToken& name, const AsmToken& value)
+    : AsmStatement(directive.sourceLine(), AsmType::DIRECTIVE), m_directive(directive),
+      m_name(name), m_value(value) {}
+
+AsmDirective::~AsmDirective() = default;
+
+void AsmDirective::clear() {
+    AsmStatement::clear();
+    m_directive = AsmToken();
+    m_name = AsmToken();
+    m_value = AsmToken();
+}
+
+AsmDirectiveProcessor::AsmDirectiveProcessor(const std::string& directive)
+    : m_directive(directive) {}
+
+AsmDirectiveProcessor::~AsmDirectiveProcessor() = default;
+
+bool AsmDirectiveProcessor::isSymbol() const {
+    return false;
+}
