@@ -44,6 +44,7 @@ public:
 
 private:
     static void writePrefix(FILE* file, int level);
+    static void closeOwnedFile();
     static void lock(FILE* file);
     static void unlock(FILE* file);
 
@@ -51,6 +52,7 @@ private:
     static const char* progName;
     static FILE* logFile; // null means standard error
     static const char* logFileName;
+    static bool ownsLogFile; // logFile was opened here and is closed here
     static pthread_mutex_t mutex;
 };
 

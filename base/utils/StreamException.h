@@ -28,7 +28,8 @@ public:
 
     // The pointer stays valid until the object is destroyed or its message changes; the
     // buffer is only replaced when the text differs, so repeated calls keep earlier pointers.
-    const char* what() const noexcept override {
+    // Not marked override, like message(): which base members these override depends on Base.
+    virtual const char* what() const noexcept {
         std::string text = message();
         if (text != m_whatBuffer) {
             m_whatBuffer = std::move(text);
