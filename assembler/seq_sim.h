@@ -1,0 +1,108 @@
+// Real-time extension of the simulator for the Vexa processor: executes the waveform,
+// acquisition, wait and setting instructions, advances the real-time counter by their
+// durations and records every real-time instruction's state in an event log.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sequencer/SeqSim.h"
+
+class seq_sim : public SeqSim {
+public:
+    // The real-time state, and one entry of the log: the state when a real-time
+    // instruction started.
+    struct rt_info {
+        const char* str = nullptr; // mnemonic; points into the instruction set
+        int32_t wave_idx[2] = {0, 0};
+        bool play_valid = false;
+        int32_t weight_idx[2] = {0, 0};
+        int32_t bin_idx = 0;
+        int32_t acq_idx = 0;
+        bool acquire_valid = false;
+        int32_t awg_gain[2] = {0, 0};
+        int32_t awg_offs[2] = {0, 0};
+        int32_t ph_ufine = 0;
+        int32_t ph_fine = 0;
+        int32_t ph_coarse = 0;
+        int32_t ph_delta_ufine = 0;
+        int32_t ph_delta_fine = 0;
+        int32_t ph_delta_coarse = 0;
+        int32_t mrk = 0;
+        bool param_valid = false;
+        // 64-bit, so that real time neither wraps nor runs backwards; a duration is an
+        // unsigned 32-bit count of real-time cycles.
+        uint64_t duration_ns = 0;
+        uint64_t time_ns = 0;
+    };
+    using t_rt_info = rt_info;
+
+    explicit seq_sim(SeqProcessor* processor);
+    ~seq_sim() override;
+
+    bool simulate(int maxInstructions, UIStr& message) override;
+    using SeqSim::simulate;
+    bool processInstruction() override;
+
+    // Logs the current state with the duration of the "COUNT" field, clears the
+    // per-entry flags and the phase step, and advances real time.
+    void update_rt_info(const SeqInstructionDef& def, instruction_t word);
+
+    const std::vector<rt_info>& get_rt_log() const { return rt_log; }
+    std::vector<rt_info>& get_rt_log() { return rt_log; }
+    // The log as text, written at info level; the argument is not printed.
+    void print_rt_log(const std::string& title) const;
+    // The text that print_rt_log writes.
+    std::string rt_log_text() const;
+
+protected:
+    t_rt_info curr_rt_info;
+    std::vector<rt_info> rt_log;
+
+private:
+    enum class RtOp : uint8_t {
+        Foreign, // executed by neither simulator
+        SwReq,
+        SetMrk,
+        SetPh,
+        SetPhDelta,
+        SetAwgGain,
+        SetAwgOffs,
+        UpdParam,
+        Play,
+        AcquireWeighed,
+        Acquire,
+        Wait
+    };
+    enum Field : uint8_t {
+        F_MRK,
+        F_PH_COARSE,
+        F_PH_FINE,
+        F_PH_UFINE,
+        F_GAIN0,
+        F_GAIN1,
+        F_OFFS0,
+        F_OFFS1,
+        F_WAVE_IDX0,
+        F_WAVE_IDX1,
+        F_ACQ_IDX,
+        F_BIN_IDX,
+        F_WEIGHT_IDX0,
+        F_WEIGHT_IDX1,
+        F_COUNT,
+        F_REG0,
+        F_REG1,
+        F_REG2,
+        F_REG3,
+        F_COUNT_
+    };
+    struct Resolved {
+        RtOp op = RtOp::Foreign;
+        FieldRef fields[F_COUNT_];
+    };
+
+    void updateRtInfo(const SeqInstructionDef& def, FieldRef count, instruction_t word);
+
+    std::vector<Resolved> m_rtResolved; // by definition index of the base
+};
