@@ -1,0 +1,84 @@
+#ifndef ASSEMBLER_SEQ_INSTR_SET_H
+#define ASSEMBLER_SEQ_INSTR_SET_H
+
+// The instruction set of the Vexa sequencer processor: its fields, arguments and variants.
+
+#include "sequencer/seqprocessor/SeqInstructionSet.h"
+
+#include <cstdint>
+
+// Field ids.
+enum EVexaField : std::uint32_t {
+    VEXA_FLD_IMM = 0,
+    VEXA_FLD_WAVE_IDX0 = 1,
+    VEXA_FLD_WAVE_IDX1 = 2,
+    VEXA_FLD_WEIGHT_IDX0 = 3,
+    VEXA_FLD_WEIGHT_IDX1 = 4,
+    VEXA_FLD_ACQ_IDX = 5,
+    VEXA_FLD_BIN_IDX = 6,
+    VEXA_FLD_PH_UFINE = 7,
+    VEXA_FLD_PH_FINE = 8,
+    VEXA_FLD_PH_COARSE = 9,
+    VEXA_FLD_GAIN0 = 10,
+    VEXA_FLD_GAIN1 = 11,
+    VEXA_FLD_OFFS0 = 12,
+    VEXA_FLD_OFFS1 = 13,
+    VEXA_FLD_MRK = 14,
+    VEXA_FLD_REG0 = 15,
+    VEXA_FLD_REG1 = 16,
+    VEXA_FLD_REG2 = 17,
+    VEXA_FLD_REG3 = 18,
+    VEXA_FLD_ADDR = 19,
+    VEXA_FLD_CNT = 20,
+    VEXA_FLD_SELECT = 21,
+    VEXA_FLD_OPCODE = 22,
+};
+
+// Argument ids.
+enum EVexaArg : std::uint32_t {
+    VEXA_ARG_ALU_DST_REG = 0,
+    VEXA_ARG_ALU_SRC_REG = 1,
+    VEXA_ARG_ALU_SRC_IMM = 2,
+    VEXA_ARG_ALU_LFT_REG = 3,
+    VEXA_ARG_ALU_RGT_REG = 4,
+    VEXA_ARG_ALU_RGT_IMM = 5,
+    VEXA_ARG_INS_ADR_IMM = 6,
+    VEXA_ARG_INS_ADR_REG = 7,
+    VEXA_ARG_LOP_CNT_REG = 8,
+    VEXA_ARG_SRQ_IMM = 9,
+    VEXA_ARG_SRQ_REG = 10,
+    VEXA_ARG_SEQ_WAVE_IDX0_IMM = 11,
+    VEXA_ARG_SEQ_WAVE_IDX1_IMM = 12,
+    VEXA_ARG_SEQ_WAVE_IDX0_REG = 13,
+    VEXA_ARG_SEQ_WAVE_IDX1_REG = 14,
+    VEXA_ARG_SEQ_WEIGHT_IDX0_IMM = 15,
+    VEXA_ARG_SEQ_WEIGHT_IDX1_IMM = 16,
+    VEXA_ARG_SEQ_WEIGHT_IDX0_REG = 17,
+    VEXA_ARG_SEQ_WEIGHT_IDX1_REG = 18,
+    VEXA_ARG_SEQ_ACQ_IDX_IMM = 19,
+    VEXA_ARG_SEQ_BIN_IDX_IMM = 20,
+    VEXA_ARG_SEQ_BIN_IDX_REG = 21,
+    VEXA_ARG_SEQ_PH_UFINE_IMM = 22,
+    VEXA_ARG_SEQ_PH_FINE_IMM = 23,
+    VEXA_ARG_SEQ_PH_COARSE_IMM = 24,
+    VEXA_ARG_SEQ_PH_COARSE_REG = 25,
+    VEXA_ARG_SEQ_PH_FINE_REG = 26,
+    VEXA_ARG_SEQ_PH_UFINE_REG = 27,
+    VEXA_ARG_SEQ_GAIN0_IMM = 28,
+    VEXA_ARG_SEQ_GAIN1_IMM = 29,
+    VEXA_ARG_SEQ_GAIN0_REG = 30,
+    VEXA_ARG_SEQ_GAIN1_REG = 31,
+    VEXA_ARG_SEQ_OFFS0_IMM = 32,
+    VEXA_ARG_SEQ_OFFS1_IMM = 33,
+    VEXA_ARG_SEQ_OFFS0_REG = 34,
+    VEXA_ARG_SEQ_OFFS1_REG = 35,
+    VEXA_ARG_SEQ_MRK_IMM = 36,
+    VEXA_ARG_SEQ_MRK_REG = 37,
+    VEXA_ARG_SEQ_CNT_IMM = 38,
+    VEXA_ARG_SEQ_CNT_REG = 39,
+};
+
+// A new instruction set, version 1.0, built from the Vexa tables.
+SeqInstructionSet seq_instr_set();
+
+#endif

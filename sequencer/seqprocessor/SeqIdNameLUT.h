@@ -1,0 +1,198 @@
+#ifndef SEQPROCESSOR_SEQIDNAMELUT_H
+#define SEQPROCESSOR_SEQIDNAMELUT_H
+
+// Lookup table whose elements are reachable by a small dense numeric id (a vector index) and
+// by name (one hash probe). Fields, arguments, instruction variants and instruction families
+// are kept in it; the key functor F says how an element's id and name are found.
+
+#include "sequencer/seqprocessor/SeqField.h"
+#include "sequencer/seqprocessor/SeqProcError.h"
+
+#include <cstddef>
+#include <functional>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <type_traits>
+#include <typeinfo>
+#include <unordered_map>
+#include <vector>
+
+// Key functor for elements with id() and hasId().
+template <typename T> struct SeqIdFunc {
+    static id_t id(const T& t) { return t.id(); }
+    static bool hasId(const T& t) { return t.hasId(); }
+};
+
+// Key functor for elements with id() and name(); an empty name is no name.
+template <typename T> struct SeqIdNameFunc : SeqIdFunc<T> {
+    static const std::string& name(const T& t) { return t.name(); }
+    static bool hasName(const T& t) { return !t.name().empty(); }
+};
+
+// Transparent hash so that a name held as a view is looked up without building a string.
+struct SeqNameHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view s) const noexcept {
+        return std::hash<std::string_view>{}(s);
+    }
+};
+
+template <typename T, typename F> class SeqIdNameLUT {
+public:
+    using value_type = T;
+    using key_func = F;
+    using pointer_type = std::shared_ptr<T>;
+    using const_pointer_type = std::shared_ptr<const T>;
+
+private:
+    using id_vector = std::vector<pointer_type>;
+    using name_map = std::unordered_map<std::string, pointer_type, SeqNameHash, std::equal_to<>>;
+
+public:
+    // Iterates over the elements in ascending id order, skipping empty slots.
+    template <typename Ref, typename Ptr> class container_iterator {
+    public:
+        using iterator_category = std::forward_iterator_tag;
+        using value_type = std::remove_cv_t<T>;
+        using difference_type = std::ptrdiff_t;
+        using reference = Ref;
+        using pointer = Ptr;
+
+        container_iterator() = default;
+        container_iterator(typename id_vector::const_iterator current,
+                           typename id_vector::const_iterator end)
+            : m_current(current), m_end(end) {
+            skipEmpty();
+        }
+
+        Ref operator*() const { return **m_current; }
+        Ptr operator->() const { return *m_current; }
+        container_iterator& operator++() {
+            ++m_current;
+            skipEmpty();
+            return *this;
+        }
+        container_iterator operator++(int) {
+            container_iterator old = *this;
+            ++*this;
+            return old;
+        }
+        bool operator==(const container_iterator& other) const {
+            return m_current == other.m_current;
+        }
+
+    private:
+        void skipEmpty() {
+            while (m_current != m_end && !*m_current)
+                ++m_current;
+        }
+
+        typename id_vector::const_iterator m_current{};
+        typename id_vector::const_iterator m_end{};
+    };
+
+    using iterator = container_iterator<T&, const pointer_type&>;
+    using const_iterator = container_iterator<const T&, const_pointer_type>;
+
+    SeqIdNameLUT() = default;
+    SeqIdNameLUT(const SeqIdNameLUT&) = default;
+    SeqIdNameLUT(SeqIdNameLUT&&) = default;
+    SeqIdNameLUT& operator=(const SeqIdNameLUT&) = default;
+    SeqIdNameLUT& operator=(SeqIdNameLUT&&) = default;
+    virtual ~SeqIdNameLUT() = default;
+
+    // Adds an element under its id and (when it has one) its name. Every check comes before
+    // any change, so a failed add leaves the table as it was.
+    void add(pointer_type p);
+    // Adds a shared copy of the element.
+    void add(const T& t) { add(std::make_shared<T>(t)); }
+
+    // The element with that id or name, or a null pointer.
+    const pointer_type& find(id_t id) const {
+        return id < m_LUTbyId.size() ? m_LUTbyId[id] : s_null;
+    }
+    const pointer_type& find(std::string_view name) const {
+        const auto it = m_LUTbyName.find(name);
+        return it != m_LUTbyName.end() ? it->second : s_null;
+    }
+    const pointer_type& operator[](id_t id) const { return find(id); }
+    const pointer_type& operator[](std::string_view name) const { return find(name); }
+
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    // Length of the id vector: the largest id + 1 (empty slots included).
+    std::size_t idSlots() const { return m_LUTbyId.size(); }
+
+    iterator begin() { return iterator(m_LUTbyId.cbegin(), m_LUTbyId.cend()); }
+    iterator end() { return iterator(m_LUTbyId.cend(), m_LUTbyId.cend()); }
+    const_iterator begin() const { return const_iterator(m_LUTbyId.cbegin(), m_LUTbyId.cend()); }
+    const_iterator end() const { return const_iterator(m_LUTbyId.cend(), m_LUTbyId.cend()); }
+    iterator beginById() { return begin(); }
+    const_iterator beginById() const { return begin(); }
+
+    // The element with the lowest id, or a null pointer when the table is empty.
+    const pointer_type& front() const {
+        for (const auto& p : m_LUTbyId)
+            if (p)
+                return p;
+        return s_null;
+    }
+
+    // Builds (does not throw) the error for an element that clashes with one already present.
+    SeqProcDuplicateError duplicateError(const T& existing, const T& added) const;
+
+    // Type name of the element type as messages print it, for example "8SeqField".
+    static const char* typeName() { return typeid(std::remove_cv_t<T>).name(); }
+
+private:
+    static inline const pointer_type s_null{};
+
+    std::size_t m_size = 0;
+    id_vector m_LUTbyId;
+    name_map m_LUTbyName;
+};
+
+template <typename T, typename F> void SeqIdNameLUT<T, F>::add(pointer_type p) {
+    if (!p)
+        throw SeqProcUninitializedError(std::string("Adding nullptr to lookup table."));
+    if (!F::hasId(*p))
+        throw SeqProcUninitializedError(std::string("Adding unitialized element lookup table."));
+    const bool named = F::hasName(*p);
+    if (named) {
+        const auto it = m_LUTbyName.find(std::string_view(F::name(*p)));
+        if (it != m_LUTbyName.end() && it->second)
+            throw duplicateError(*it->second, *p);
+    }
+    const std::size_t k = F::id(*p);
+    if (k < m_LUTbyId.size() && m_LUTbyId[k])
+        throw duplicateError(*m_LUTbyId[k], *p);
+
+    // Allocate first, so that nothing below can fail half-way.
+    if (k >= m_LUTbyId.size())
+        m_LUTbyId.reserve(k + 1);
+    if (named)
+        m_LUTbyName.insert_or_assign(std::string(F::name(*p)), p);
+    if (k >= m_LUTbyId.size())
+        m_LUTbyId.resize(k + 1);
+    m_LUTbyId[k] = std::move(p);
+    ++m_size;
+}
+
+template <typename T, typename F>
+SeqProcDuplicateError SeqIdNameLUT<T, F>::duplicateError(const T& existing, const T& added) const {
+    SeqProcDuplicateError error(std::string("Duplicate SeqIdNameLUT "));
+    error << typeName() << " entry with"
+          << " (id1=" << static_cast<unsigned>(F::id(existing));
+    if (F::hasName(existing))
+        error << ", name1=\"" << std::string(F::name(existing)) << "\"";
+    error << ")"
+          << "& (id2=" << static_cast<unsigned>(F::id(added));
+    if (F::hasName(added))
+        error << ", name2=\"" << std::string(F::name(added)) << "\"";
+    error << ")";
+    return error;
+}
+
+#endif

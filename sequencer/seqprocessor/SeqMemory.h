@@ -1,0 +1,85 @@
+#ifndef SEQPROCESSOR_SEQMEMORY_H
+#define SEQPROCESSOR_SEQMEMORY_H
+
+// A named array of words with bounds-checked and unchecked access. It either owns its storage
+// (allocated cleared to 0) or borrows storage that the caller keeps alive and frees.
+
+#include "sequencer/seqprocessor/SeqProcError.h"
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+template <typename memory_t, typename address_t> class SeqMemory {
+public:
+    // No storage, size 0.
+    explicit SeqMemory(const std::string& name) : m_name(name) {}
+    // Owned storage of size words, all 0.
+    SeqMemory(const std::string& name, address_t size) : m_name(name) { setMemory(size, nullptr); }
+    // External storage of size words when memory is not null (used as given, never freed);
+    // owned storage otherwise.
+    SeqMemory(const std::string& name, memory_t* memory, address_t size) : m_name(name) {
+        setMemory(size, memory);
+    }
+    SeqMemory(const SeqMemory&) = delete;
+    SeqMemory& operator=(const SeqMemory&) = delete;
+    SeqMemory(SeqMemory&&) = default;
+    SeqMemory& operator=(SeqMemory&&) = default;
+    ~SeqMemory() = default;
+
+    // Sets to 0 every word from start up to, not including, min(end, size).
+    void initMem(address_t start, address_t end) {
+        const address_t last = std::min(end, m_size);
+        if (start < last)
+            std::fill(m_memory + start, m_memory + last, memory_t{});
+    }
+
+    void writeMem(address_t address, memory_t value) {
+        if (address >= m_size)
+            throwOutOfRange("Attempt to write ", address);
+        m_memory[address] = value;
+    }
+    memory_t readMem(address_t address) const {
+        if (address >= m_size)
+            throwOutOfRange("Attempt to read ", address);
+        return m_memory[address];
+    }
+    // Unchecked: the caller guarantees address < size().
+    void writeMemFast(address_t address, memory_t value) { m_memory[address] = value; }
+    memory_t readMemFast(address_t address) const { return m_memory[address]; }
+
+    address_t size() const { return m_size; }
+    const std::string& name() const { return m_name; }
+    bool ownsMemory() const { return m_ownedStorage != nullptr; }
+    const memory_t* data() const { return m_memory; }
+
+    // The storage step of the constructors: owned and cleared when memory is null, external
+    // otherwise. Storage owned before is freed.
+    void setMemory(address_t size, memory_t* memory) {
+        if (memory) {
+            m_ownedStorage.reset();
+            m_memory = memory;
+        } else {
+            // Value-initialised: a program that runs past its last word reads 0 ("illegal"),
+            // the same on every run.
+            m_ownedStorage = size > 0 ? std::make_unique<memory_t[]>(size) : nullptr;
+            m_memory = m_ownedStorage.get();
+        }
+        m_size = size;
+    }
+
+private:
+    [[noreturn]] void throwOutOfRange(const char* what, address_t address) const {
+        throw SeqProcMemoryError(std::string(what))
+            << m_name << " at address " << address << " beyond maximum address "
+            << static_cast<address_t>(m_size - 1);
+    }
+
+    memory_t* m_memory = nullptr;
+    address_t m_size = 0;
+    std::string m_name;
+    // Set when the storage is owned (the owning flag); freed with this object.
+    std::unique_ptr<memory_t[]> m_ownedStorage;
+};
+
+#endif
