@@ -199,7 +199,8 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t st
         if (info.hasAddress())
             info.resolveRefs();
         for (const auto& instruction : info.unresolvedRefs())
-            errors.insert(
-                std::make_shared<AsmUnresolvedAddressLabelError>(instruction->sourceLine(), name));
+            if (instruction)
+                errors.insert(std::make_shared<AsmUnresolvedAddressLabelError>(
+                    instruction->sourceLine(), name));
     }
 }
