@@ -1,0 +1,126 @@
+#include "base/utils/CharFilter.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <string>
+
+namespace {
+
+// The characters from 0 to 255 that the filter accepts.
+std::string members(const CharFilter& filter) {
+    std::string result;
+    for (int value = 0; value < 256; ++value)
+        if (filter.accept(static_cast<char>(value)))
+            result.push_back(static_cast<char>(value));
+    return result;
+}
+
+TEST(CharFilterTest, PredefinedClasses) {
+    std::string printable;
+    for (char c = 0x20; c < 0x7f; ++c)
+        printable.push_back(c);
+    const struct {
+        const char* name;
+        const CharFilter& filter;
+        std::string expected;
+    } rows[] = {
+        {"isSpace", CharFilters::isSpace, "\t\n\v\f\r "},
+        {"isEndOfLine", CharFilters::isEndOfLine, "\n\r"},
+        {"isDigit", CharFilters::isDigit, "-0123456789"},
+        {"isXLowerDigit", CharFilters::isXLowerDigit, "0123456789abcdefx"},
+        {"isXUpperDigit", CharFilters::isXUpperDigit, "0123456789ABCDEFX"},
+        {"isXDigit", CharFilters::isXDigit, "0123456789ABCDEFXabcdefx"},
+        {"isODigit", CharFilters::isODigit, "01234567"},
+        {"isLower", CharFilters::isLower, "abcdefghijklmnopqrstuvwxyz"},
+        {"isUpper", CharFilters::isUpper, "ABCDEFGHIJKLMNOPQRSTUVWXYZ"},
+        {"isAlpha", CharFilters::isAlpha, "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"},
+        {"isAlnum", CharFilters::isAlnum,
+         "-0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"},
+        {"isPrint", CharFilters::isPrint, printable},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(members(row.filter), row.expected) << row.name;
+}
+
+// Built during static initialisation from the predefined classes, as other files do.
+const CharFilter identifier = [] {
+    CharFilter filter(CharFilters::isAlnum);
+    filter.include('_');
+    return filter;
+}();
+
+TEST(CharFilterTest, ClassesAreCompleteDuringStaticInitialisation) {
+    EXPECT_TRUE(identifier.accept(std::string("a-b_9")));
+    EXPECT_FALSE(identifier.accept(std::string("a b")));
+}
+
+TEST(CharFilterTest, IncludeExcludeAndAccept) {
+    CharFilter filter;
+    EXPECT_EQ(members(filter), "");
+    filter.include('a');
+    filter.include("bc");
+    filter.include(std::string("d\0e", 3));
+    filter.include(CharFilters::isODigit);
+    filter.include('\xff');
+    EXPECT_EQ(members(filter), std::string("\0"
+                                           "01234567abcde\xff",
+                                           15));
+    filter.exclude(std::string("\0", 1));
+    filter.exclude("b");
+    filter.exclude(CharFilters::isDigit);
+    EXPECT_EQ(members(filter), "acde\xff");
+
+    EXPECT_TRUE(filter.accept("ace"));
+    EXPECT_FALSE(filter.accept("acf"));
+    EXPECT_TRUE(filter.accept("acfz", 2));
+    EXPECT_FALSE(filter.accept(""));
+    EXPECT_FALSE(filter.accept(std::string()));
+    EXPECT_FALSE(CharFilter().invert().accept(""));
+    EXPECT_TRUE(CharFilter().invert().accept(std::string("\0\xff", 2)));
+    EXPECT_TRUE(filter('\xff'));
+    EXPECT_EQ(CharFilter::index('\xff'), 255u);
+}
+
+TEST(CharFilterTest, FunctionPredicatesCoverAllByteValues) {
+    CharFilter fromIsPrint;
+    fromIsPrint.include(&isprint);
+    EXPECT_EQ(fromIsPrint, CharFilters::isPrint);
+
+    CharFilter highBytes;
+    highBytes.include(+[](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    EXPECT_EQ(members(highBytes).size(), 128u);
+    EXPECT_TRUE(highBytes.accept('\x80'));
+    highBytes.exclude(+[](char c) { return c == '\x80'; });
+    EXPECT_FALSE(highBytes.accept('\x80'));
+    fromIsPrint.exclude(&isdigit);
+    EXPECT_FALSE(fromIsPrint.accept('5'));
+    EXPECT_TRUE(fromIsPrint.accept('a'));
+}
+
+TEST(CharFilterTest, SetOperations) {
+    const CharFilter ab = [] {
+        CharFilter f;
+        f.include("ab");
+        return f;
+    }();
+    const CharFilter bc = [] {
+        CharFilter f;
+        f.include("bc");
+        return f;
+    }();
+    EXPECT_EQ(members(ab | bc), "abc");
+    EXPECT_EQ(members(ab & bc), "b");
+    EXPECT_EQ(members(!ab).size(), 254u);
+    EXPECT_EQ(ab.inverse(), !ab);
+    EXPECT_EQ(members(ab), "ab");
+
+    CharFilter inPlace = ab;
+    const CharFilter returned = (inPlace |= bc);
+    EXPECT_EQ(returned, inPlace);
+    EXPECT_EQ(members(inPlace &= bc), "bc");
+    EXPECT_EQ(&inPlace.invert(), &inPlace);
+    EXPECT_FALSE(inPlace.accept('b'));
+}
+
+} // namespace
