@@ -1,0 +1,547 @@
+#include "sequencer/asmparser/AsmParser.h"
+
+#include "base/Logging.h"
+#include "base/utils/CharFilter.h"
+#include "base/utils/stringUtils.h"
+#include "sequencer/asmparser/AsmErrorList.h"
+#include "sequencer/asmparser/AsmException.h"
+
+#include <charconv>
+#include <climits>
+#include <fstream>
+#include <iostream>
+#include <stdexcept>
+
+namespace {
+
+constexpr const char* s_sourceFile = "asmparser/AsmParser";
+
+// Whole-token length used with AsmToken::substr to mean "to the end".
+constexpr int s_toEnd = INT_MAX;
+
+bool isVerbose() {
+    return Logging::getLogLevel() > 7;
+}
+
+bool hasNumberedMultiLine(const AsmToken& token) {
+    const auto& line = token.sourceLine();
+    return line && line->lineNr() > 0 && line->isMultiLine();
+}
+
+} // namespace
+
+AsmParser::AsmParser() {
+    init();
+}
+
+AsmParser::AsmParser(const AsmSyntax& syntax) : m_syntax(syntax) {
+    init();
+}
+
+void AsmParser::init() {
+    for (const auto& directive : m_syntax.symbolDirectives)
+        setDirectiveSymbolInserter(directive);
+    // Registered second, so a keyword in both lists ends up ignored.
+    for (const auto& directive : m_syntax.ignoredDirectives)
+        ignoreDirective(directive);
+    m_parseTimer = m_timers.add("parse", "source line");
+}
+
+void AsmParser::setSyntax(const AsmSyntax& syntax) {
+    m_syntax = syntax;
+}
+
+void AsmParser::setSyntax(AsmSyntax&& syntax) {
+    m_syntax = std::move(syntax);
+}
+
+// ---------------------------------------------------------------------------------------
+// Line driver
+
+int AsmParser::parse(SourceReader& reader, AsmErrorList& errors) {
+    start();
+    UIStr message;
+    if (!reader.start(message)) {
+        errors.insert(std::make_shared<AsmRuntimeError>(message));
+        return 1;
+    }
+    while (const auto line = reader.nextLine(false))
+        processLine(line, errors);
+    finish(errors);
+    reader.finish();
+    return static_cast<int>(errors.numberOfErrorSources());
+}
+
+void AsmParser::initializeParsing() {
+    m_parseTimer->reset();
+    m_symbols.clear();
+    m_statements.clear();
+    m_numSrcLines = 0;
+    m_numInstructionLines = 0;
+    m_numDirectiveLines = 0;
+    labelOnlyStatement.reset();
+}
+
+void AsmParser::start() {
+    initializeParsing();
+    m_parseTimer->start();
+}
+
+void AsmParser::processLine(const line_ptr& line, AsmErrorList& errors) {
+    try {
+        const std::shared_ptr<AsmStatement> statement = parseLine(line);
+        if (!statement)
+            return;
+        bool keep = false;
+        switch (statement->type()) {
+        case AsmType::EMPTY:
+            break;
+        case AsmType::COMMENT_ONLY:
+            keep = m_config.keepCommentLines;
+            break;
+        case AsmType::LABEL_ONLY: {
+            auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
+            if (!instruction)
+                throwBug(s_sourceFile, __LINE__, "processLine",
+                         "AsmStatement of AsmType::LABEL_ONLY is not an instance of the "
+                         "AsmInstruction class");
+            // A label-only line already pending is replaced without a message.
+            labelOnlyStatement = std::move(instruction);
+            break;
+        }
+        case AsmType::DIRECTIVE: {
+            const auto* directive = dynamic_cast<const AsmDirective*>(statement.get());
+            if (!directive)
+                throwBug(s_sourceFile, __LINE__, "processLine",
+                         "AsmStatement of AsmType::DIRECTIVE is not an instance of the "
+                         "AsmDirective class");
+            keep = m_config.shouldKeepDirective(directive->directive().view());
+            break;
+        }
+        case AsmType::INSTRUCTION: {
+            auto* instruction = dynamic_cast<AsmInstruction*>(statement.get());
+            if (!instruction)
+                throwBug(s_sourceFile, __LINE__, "processLine",
+                         "AsmStatement of AsmType::INSTRUCTION is not an instance of the "
+                         "AsmInstruction class");
+            if (labelOnlyStatement) {
+                instruction->setAddressLabel(labelOnlyStatement->addressLabel());
+                labelOnlyStatement.reset();
+            }
+            keep = true;
+            break;
+        }
+        default: {
+            std::string text = stringCat("Unknown AsmType ", statement->type(), " in ");
+            if (line)
+                append_(true, text, line->getSourceRef(), ": ", line->view());
+            throwBug(s_sourceFile, __LINE__, "processLine", text);
+        }
+        }
+        if (keep)
+            m_statements.push_back(statement);
+    } catch (const AsmError& e) {
+        if (Logging::getLogLevel() > 6)
+            Logging::writeText(
+                7, stringCat("AsmParser::processLine: caught AsmError ('", e.message(), "')"));
+        errors.insert(e.shared_ptr_copy());
+    }
+}
+
+void AsmParser::finish(AsmErrorList& errors) {
+    if (labelOnlyStatement) {
+        auto error = std::make_shared<AsmSyntaxError>(labelOnlyStatement->sourceLine());
+        *error << "Label-only line without associated instruction line (expected after the "
+                  "label-only line)";
+        errors.insert(error);
+    }
+    if (m_parseTimer->isRunning())
+        m_parseTimer->stop();
+    m_parseTimer->setLapCount(m_numSrcLines);
+}
+
+void AsmParser::assignInstructionAddresses(AsmErrorList& errors, address_t start,
+                                           address_t increment) {
+    m_statements.assignInstructionAddresses(errors, start, increment);
+}
+
+void AsmParser::printTimers() const {
+    if (Logging::getLogLevel() == Logging::quietLevel || !Logging::isLogLevelActive(6))
+        return;
+    Logging::writeText(6, m_timers.report());
+}
+
+// ---------------------------------------------------------------------------------------
+// Line grammar
+
+std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
+    ++m_numSrcLines;
+    AsmToken label;
+    AsmToken token(line);
+    token.stripFront();
+    if (!line || token.empty())
+        return nullptr;
+
+    std::shared_ptr<AsmStatement> result;
+    m_syntax.filter2Token(token, m_syntax.tokenFilter);
+
+    if (token.length() > 1 && token.front() == m_syntax.directiveStart &&
+        m_syntax.directiveFilter.accept(token.view())) {
+        auto directive = std::make_shared<AsmDirective>(token);
+        token.next();
+        parseDirective(directive, token);
+        result = std::move(directive);
+    } else {
+        if (!token.empty() && m_syntax.identifierStart(token.front()) &&
+            m_syntax.identifierFilter.accept(token.view())) {
+            AsmToken after = token;
+            after.next();
+            m_syntax.filter2Token(after, m_syntax.tokenFilter);
+            if (after.length() == 1 && after.front() == m_syntax.labelEnd) {
+                label = token;
+                if (CharFilters::isDigit(label.front()))
+                    throw AsmSyntaxError(line, label.toString())
+                        << "AsmParser: first character of address label can not be numeric";
+                token = after;
+                token.next();
+                m_syntax.filter2Token(token, m_syntax.tokenFilter);
+            }
+        }
+        if (m_syntax.mnemonicFilter.accept(token.view())) {
+            auto instruction = std::make_shared<AsmInstruction>(token);
+            token.next();
+            parseInstruction(instruction, token);
+            if (!label.empty())
+                instruction->setAddressLabel(label);
+            result = std::move(instruction);
+        } else if (!label.empty()) {
+            auto labelOnly = std::make_shared<AsmInstruction>(line, AsmType::LABEL_ONLY);
+            labelOnly->setAddressLabel(label);
+            result = std::move(labelOnly);
+        }
+    }
+    parseComment(result, token);
+    return result;
+}
+
+void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, AsmToken& token) {
+    ++m_numInstructionLines;
+    m_syntax.filter2Token(token, m_syntax.argumentFilter);
+    while (!token.empty()) {
+        instruction->addArg(parseArgument(token));
+        token.next();
+        if (token.empty() || token.front() != m_syntax.argSep)
+            return; // what follows is judged by parseComment
+        token.setStart(token.start() + 1);
+        m_syntax.filter2Token(token, m_syntax.argumentFilter);
+    }
+}
+
+std::shared_ptr<AsmArgument> AsmParser::parseArgument(const AsmToken& token) {
+    auto arg = std::make_shared<AsmArgument>(token);
+    if (token.length() >= 2 && token.front() == m_syntax.symbolRefStart) {
+        const AsmToken name = token.substr(1, s_toEnd);
+        if (name.empty() || !m_syntax.identifierStart(name.front()) ||
+            !m_syntax.identifierFilter.accept(name.view()))
+            throw AsmSyntaxError(token.sourceLine(), name.toString()) << "Invalid symbol name";
+        arg->setSymbolName(name);
+        if (!resolveSymbol(*arg))
+            throw AsmUnresolvedSymbolError(token.sourceLine(), name.toString());
+        if (isVerbose()) {
+            const int lineNr = token.sourceLine() ? token.sourceLine()->lineNr() : 0;
+            Logging::writeText(7, stringCat("parsing: line ", lineNr, ", lookup of symbol '",
+                                            name.view(), "' gave value '",
+                                            arg->stringValue().view(), "'"));
+        }
+    }
+    parseArgValue(*arg);
+    return arg;
+}
+
+void AsmParser::parseArgValue(AsmArgument& arg) {
+    const AsmToken& value = arg.stringValue();
+    if (value.length() > 1) {
+        if (value.front() == m_syntax.addressRefStart) {
+            const AsmToken ref = value.substr(1, s_toEnd);
+            if (!m_syntax.identifierStart(ref.front()) ||
+                !m_syntax.identifierFilter.accept(ref.view()))
+                throw AsmSyntaxError(ref.sourceLine(), ref.start(), ref.length())
+                    << "Invalid address label reference";
+            arg.setAddressLabel(ref);
+            arg.setImmediate();
+            return;
+        }
+        if (CharFilters::isAlpha(value[0]) && CharFilters::isDigit(value[1])) {
+            arg.setIntValue(getArgumentValue(value.substr(1, s_toEnd), "Register"));
+            arg.setRegisterName(value[0]);
+            return;
+        }
+    }
+    if (m_syntax.immediateFilter.accept(value.view())) {
+        arg.setIntValue(getArgumentValue(value, "Immediate"));
+        arg.setImmediate();
+        return;
+    }
+    throw AsmSyntaxError(value.sourceLine(), value.toString()) << "Invalid argument";
+}
+
+AsmParser::int_type AsmParser::getArgumentValue(const AsmToken& text, const char* kind) {
+    const char* reason = nullptr;
+    std::string otherReason;
+    try {
+        int64_t value = 0;
+        stringToInt(value, text.view());
+        return value;
+    } catch (const std::out_of_range& e) {
+        otherReason = e.what();
+    } catch (const std::invalid_argument&) {
+        reason = "Expected an integer number";
+    } catch (const std::exception& e) {
+        otherReason = e.what();
+    }
+    AsmSyntaxError error(text.sourceLine(), text.toString());
+    error << "AsmParser: Invalid " << kind << " argument: ";
+    if (reason)
+        error << reason;
+    else
+        error << otherReason;
+    throw error;
+}
+
+void AsmParser::scanText(AsmToken& token, const CharFilter& filter) {
+    token.stripFront();
+    const auto& line = token.sourceLine();
+    if (!line)
+        return;
+    const std::string_view text = line->view();
+    size_t finish = token.start();
+    while (finish < text.size() && filter(text[finish]))
+        ++finish;
+    token.setSpan(token.start(), finish);
+}
+
+void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken& token) {
+    token.stripFront();
+    if (token.empty() || !token.hasSource() || token.start() >= token.lineLength() ||
+        CharFilters::isEndOfLine(token.front()))
+        return;
+    if (token.front() != m_syntax.commentStart)
+        throw AsmSyntaxError(token.sourceLine(), token.start(), token.length())
+            << "AsmParser: spurious characters after statement";
+
+    token.setStart(token.start() + 1);
+    scanText(token, m_syntax.commentFilter);
+
+    const bool multiLine = hasNumberedMultiLine(token);
+    if (multiLine) {
+        // Comment lines that directly follow belong to the same comment.
+        const std::string_view text = token.sourceLine()->view();
+        size_t pos = token.finish();
+        while (pos < text.size() && CharFilters::isEndOfLine(text[pos])) {
+            ++pos;
+            while (pos < text.size() && CharFilters::isSpace(text[pos]) &&
+                   !CharFilters::isEndOfLine(text[pos]))
+                ++pos;
+            if (pos >= text.size() || text[pos] != m_syntax.commentStart)
+                break;
+            while (pos < text.size() && m_syntax.commentFilter(text[pos]))
+                ++pos;
+            token.setSpan(token.start(), pos);
+        }
+    }
+
+    if (m_config.keepComments) {
+        if (statement)
+            statement->setComment(token);
+        else if (m_config.keepCommentLines)
+            statement = std::make_shared<AsmStatement>(token);
+    }
+    if (multiLine)
+        token.next();
+}
+
+// ---------------------------------------------------------------------------------------
+// Unparser
+
+void AsmParser::alignToColumn(std::ostream& os, int target, int& column) {
+    const int distance = target - column;
+    if (distance > 1) {
+        for (int i = 0; i < distance; ++i)
+            os.put(' ');
+        column = target;
+    } else if (distance == 1 || column > 0) {
+        os.put(' ');
+        ++column;
+    }
+}
+
+void AsmParser::unparseArgument(std::ostream& os, const AsmArgument& arg) const {
+    int column = 0;
+    unparseArgument(os, arg, column);
+}
+
+void AsmParser::unparseArgument(std::ostream& os, const AsmArgument& arg, int& column) const {
+    if (arg.hasStringValue()) {
+        os << arg.stringValue();
+        column += static_cast<int>(arg.stringValue().length());
+        return;
+    }
+    if (!arg.hasIntValue()) {
+        os << "??";
+        column += 2;
+        return;
+    }
+    char buffer[24];
+    char* out = buffer;
+    const char name = arg.registerName();
+    std::to_chars_result converted;
+    if (CharFilters::isAlpha(name)) {
+        *out++ = name;
+        converted = std::to_chars(out, buffer + sizeof buffer, arg.intValue());
+    } else {
+        *out++ = '0';
+        *out++ = 'x';
+        converted =
+            std::to_chars(out, buffer + sizeof buffer, static_cast<uint64_t>(arg.intValue()), 16);
+    }
+    const auto length = static_cast<std::streamsize>(converted.ptr - buffer);
+    os.write(buffer, length);
+    column += static_cast<int>(length);
+}
+
+void AsmParser::unparseAddressLabel(std::ostream& os, const AsmToken& label, int& column) const {
+    os << label << m_syntax.labelEnd;
+    column += static_cast<int>(label.length()) + 1;
+}
+
+void AsmParser::unparseAddressAsLabel(std::ostream& os, address_t address, int& column) const {
+    char buffer[24];
+    const auto converted = std::to_chars(buffer, buffer + sizeof buffer, address);
+    *converted.ptr = m_syntax.labelEnd;
+    const auto length = static_cast<std::streamsize>(converted.ptr + 1 - buffer);
+    os.write(buffer, length);
+    column += static_cast<int>(length);
+}
+
+void AsmParser::unparseComment(std::ostream& os, const AsmToken& comment, int& column) const {
+    os << m_syntax.commentStart << comment;
+    column += static_cast<int>(comment.length()) + 1;
+}
+
+void AsmParser::unparseDirective(std::ostream& os, const AsmDirective& directive,
+                                 int& column) const {
+    os << directive.directive() << ' ' << directive.name() << ' ' << directive.value();
+    column += static_cast<int>(directive.directive().length() + directive.name().length() +
+                               directive.value().length()) +
+              2;
+}
+
+void AsmParser::unparseInstruction(std::ostream& os, const AsmInstruction& instruction,
+                                   int& column) const {
+    if (m_config.writeLabels && instruction.hasAddressLabel()) {
+        alignToColumn(os, m_format.labelColumn, column);
+        unparseAddressLabel(os, instruction.addressLabel(), column);
+    } else if (m_config.writeAddresses && instruction.hasAddress()) {
+        alignToColumn(os, m_format.labelColumn, column);
+        unparseAddressAsLabel(os, static_cast<address_t>(instruction.address()), column);
+    }
+
+    alignToColumn(os, m_format.commandColumn, column);
+    os << instruction.command();
+    column += static_cast<int>(instruction.command().length());
+
+    const auto& args = instruction.argList();
+    if (!args.empty()) {
+        alignToColumn(os, m_format.argumentsColumn, column);
+        bool first = true;
+        for (const auto& arg : args) {
+            if (!first) {
+                os << m_syntax.argSep << ' ';
+                column += 2;
+            }
+            first = false;
+            if (arg)
+                unparseArgument(os, *arg, column);
+            else {
+                os << "??";
+                column += 2;
+            }
+        }
+    }
+
+    if (m_config.writeComments && instruction.hasComment()) {
+        alignToColumn(os, m_format.commentColumn, column);
+        unparseComment(os, instruction.comment(), column);
+    }
+}
+
+void AsmParser::unparseStatement(std::ostream& os, const AsmStatement& statement) const {
+    int column = 0;
+    switch (statement.type()) {
+    case AsmType::EMPTY:
+        break;
+    case AsmType::COMMENT_ONLY:
+        if (m_config.writeComments && m_config.writeCommentLines && statement.hasComment())
+            unparseComment(os, statement.comment(), column);
+        break;
+    case AsmType::LABEL_ONLY: {
+        const auto* instruction = dynamic_cast<const AsmInstruction*>(&statement);
+        if (!instruction)
+            throwBug(s_sourceFile, __LINE__, "unparseStatement",
+                     "AsmStatement of type LABEL_ONLY is not an instance of class AsmInstruction");
+        if (m_config.writeLabels) {
+            unparseAddressLabel(os, instruction->addressLabel(), column);
+            if (m_config.writeComments && instruction->hasComment())
+                unparseComment(os, instruction->comment(), column);
+        }
+        break;
+    }
+    case AsmType::DIRECTIVE: {
+        const auto* directive = dynamic_cast<const AsmDirective*>(&statement);
+        if (!directive)
+            throwBug(s_sourceFile, __LINE__, "unparseStatement",
+                     "AsmStatement of type DIRECTIVE is not an instance of class AsmDirective");
+        if (m_config.writeDirectives)
+            unparseDirective(os, *directive, column);
+        break;
+    }
+    case AsmType::INSTRUCTION: {
+        const auto* instruction = dynamic_cast<const AsmInstruction*>(&statement);
+        if (!instruction)
+            throwBug(s_sourceFile, __LINE__, "unparseStatement",
+                     "AsmStatement of type INSTRUCTION is not an instance of class "
+                     "AsmInstruction");
+        unparseInstruction(os, *instruction, column);
+        break;
+    }
+    default:
+        throwBug(s_sourceFile, __LINE__, "unparseStatement", "Not all statement types covered");
+    }
+    os << '\n';
+}
+
+int AsmParser::unparse(std::ostream& os) const {
+    int failures = 0;
+    for (const auto& statement : m_statements) {
+        try {
+            if (statement)
+                unparseStatement(os, *statement);
+        } catch (const std::exception& e) {
+            if (Logging::getLogLevel() > 2)
+                Logging::write(3, "%s", e.what());
+            ++failures;
+        }
+    }
+    return failures;
+}
+
+int AsmParser::saveUnparsed(const std::string& fileName) const {
+    std::ofstream file(fileName, std::ios::out | std::ios::trunc);
+    if (!file.is_open()) {
+        std::cerr << "Could not open file \"" << fileName << "\" for writing\n";
+        return -1;
+    }
+    const int failures = unparse(file);
+    file.close();
+    return failures;
+}
