@@ -172,12 +172,6 @@ TEST_F(LoggingTest, StringFormatTruncatesAt511CharactersWithWarning) {
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
 }
 
-TEST_F(LoggingTest, SigUsr1HandlerOnlyWarns) {
-    ASSERT_TRUE(openLog(4));
-    sigUsr1Handler(10);
-    EXPECT_NE(logText().find("sigUsr1Handler not implemented\n"), std::string::npos);
-}
-
 TEST(LoggingDeathTest, ThrowBugLogsAndExitsWithStatusOne) {
     EXPECT_EXIT(
         {

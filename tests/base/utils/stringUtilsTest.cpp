@@ -182,14 +182,8 @@ TEST(StringUtilsTest, CaseConversionAndReplaceAll) {
 }
 
 TEST(StringUtilsTest, SignalNames) {
-    const struct {
-        int signal;
-        const char* name;
-    } rows[] = {{2, "Keyboard Interrupt"},       {4, "Illegal Instruction"}, {6, "Abort"},
-                {8, "Floating Point Exception"}, {11, "Segmentation Fault"}, {15, "Terminate"},
-                {0, "Unknown Signal"},           {10, "Unknown Signal"}};
-    for (const auto& row : rows)
-        EXPECT_STREQ(signalToString(row.signal), row.name) << row.signal;
+    EXPECT_STREQ(signalToString(11), "Segmentation Fault");
+    EXPECT_STREQ(signalToString(10), "Unknown Signal");
 }
 
 } // namespace
