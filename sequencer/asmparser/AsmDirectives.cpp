@@ -52,6 +52,8 @@ void AsmParser::ignoreDirective(const std::string& directive) {
 }
 
 void AsmParser::parseDirective(std::shared_ptr<AsmDirective>& directive, AsmToken& token) {
+    if (!directive)
+        return;
     ++m_numDirectiveLines;
     const auto& line = directive->sourceLine();
 
