@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <utility>
 
 template <typename memory_t, typename address_t> class SeqMemory {
 public:
@@ -23,8 +24,20 @@ public:
     }
     SeqMemory(const SeqMemory&) = delete;
     SeqMemory& operator=(const SeqMemory&) = delete;
-    SeqMemory(SeqMemory&&) = default;
-    SeqMemory& operator=(SeqMemory&&) = default;
+    // A moved-from memory is empty (size 0, no storage).
+    SeqMemory(SeqMemory&& other) noexcept
+        : m_memory(std::exchange(other.m_memory, nullptr)),
+          m_size(std::exchange(other.m_size, address_t{0})), m_name(std::move(other.m_name)),
+          m_ownedStorage(std::move(other.m_ownedStorage)) {}
+    SeqMemory& operator=(SeqMemory&& other) noexcept {
+        if (this != &other) {
+            m_memory = std::exchange(other.m_memory, nullptr);
+            m_size = std::exchange(other.m_size, address_t{0});
+            m_name = std::move(other.m_name);
+            m_ownedStorage = std::move(other.m_ownedStorage);
+        }
+        return *this;
+    }
     ~SeqMemory() = default;
 
     // Sets to 0 every word from start up to, not including, min(end, size).

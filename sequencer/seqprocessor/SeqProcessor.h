@@ -32,6 +32,8 @@ public:
                  address_t instrMemSize, address_t dataMemSize);
     SeqProcessor(const SeqProcessor&) = delete;
     SeqProcessor& operator=(const SeqProcessor&) = delete;
+    SeqProcessor(SeqProcessor&&) = default;
+    SeqProcessor& operator=(SeqProcessor&&) = default;
     virtual ~SeqProcessor() = default;
 
     unsigned getInstructionOpcode(instruction_t word) const {

@@ -74,6 +74,22 @@ TEST(SeqMemoryTest, InitMemClearsUpToTheSmallerOfEndAndSize) {
     }
 }
 
+TEST(SeqMemoryTest, MovingHandsTheStorageOver) {
+    SeqMemory<std::uint32_t, std::uint32_t> source("data", 8);
+    source.writeMem(7, 42);
+    SeqMemory<std::uint32_t, std::uint32_t> target(std::move(source));
+    EXPECT_EQ(target.readMem(7), 42u);
+    EXPECT_TRUE(target.ownsMemory());
+    EXPECT_EQ(source.size(), 0u); // NOLINT(bugprone-use-after-move): the moved-from state
+    EXPECT_THROW((void)source.readMem(0), SeqProcMemoryError);
+
+    SeqProcessor processor(tinySet(), 4, 2);
+    processor.writeInstructionMem(3, 9);
+    SeqProcessor moved = std::move(processor);
+    EXPECT_EQ(moved.readInstructionMem(3), 9u);
+    EXPECT_EQ(moved.instructionSet().find(1u, 0u)->mnemonic(), "stop");
+}
+
 TEST(SeqProcessorTest, ExternalInstructionMemoryIsUsedAsGivenAndLeftAlone) {
     std::vector<instruction_t> program(16, 0x0800000000000000);
     {
