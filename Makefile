@@ -17,5 +17,10 @@ build: $(BUILD)/CMakeCache.txt
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+demo: $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target vexasm
+	$(BUILD)/vexasm -o $(BUILD)/pulse_sequence examples/pulse_sequence.s
+	@echo "wrote $(BUILD)/pulse_sequence.hex"
+
 clean:
 	rm -rf $(BUILD)

@@ -1,0 +1,185 @@
+#include "sequencer/Vexa.h"
+
+#include "base/Logging.h"
+#include "base/utils/SourceReader.h"
+#include "sequencer/SeqAssembler.h"
+#include "sequencer/SeqSim.h"
+#include "sequencer/asmparser/AsmErrorList.h"
+#include "sequencer/asmparser/AsmSyntax.h"
+#include "sequencer/asmparser/AsmToken.h"
+#include "sequencer/seqprocessor/SeqProcessor.h"
+
+#include <sstream>
+#include <stdexcept>
+
+Vexa::Vexa(const SeqInstructionSet& instructionSet, int memorySize, int numRegisters)
+    : vexaProc(std::make_unique<SeqProcessor>(instructionSet,
+                                              static_cast<SeqProcessor::address_t>(memorySize),
+                                              static_cast<SeqProcessor::address_t>(numRegisters))) {
+    const AsmSyntax syntax;
+    vexaAsm = std::make_unique<SeqAssembler>(vexaProc.get(), syntax);
+    vexaSim = std::make_unique<SeqSim>(vexaProc.get());
+    registerAsmSection(vexaAsm.get());
+    registerAsmSection(vexaSim.get());
+}
+
+Vexa::Vexa(const SeqInstructionSet& instructionSet, uint64_t* instructionMemory, int memorySize,
+           int numRegisters, double classicalClockMHz, double realTimeClockMHz)
+    : vexaProc(std::make_unique<SeqProcessor>(instructionSet, instructionMemory,
+                                              static_cast<SeqProcessor::address_t>(memorySize),
+                                              static_cast<SeqProcessor::address_t>(numRegisters))) {
+    vexaProc->setClockFrequencies(classicalClockMHz, realTimeClockMHz);
+    const AsmSyntax syntax;
+    vexaAsm = std::make_unique<SeqAssembler>(vexaProc.get(), syntax);
+    vexaSim = std::make_unique<SeqSim>(vexaProc.get());
+    registerAsmSection(vexaAsm.get());
+    registerAsmSection(vexaSim.get());
+}
+
+Vexa::~Vexa() = default;
+
+void Vexa::registerAsmSection(AsmSection* section) {
+    const std::string directive = section->asmSectionGetDirective();
+    if (asmSectionMap.emplace(directive, section).second) {
+        if (Logging::getLogLevel() >= 7) {
+            Logging::write(7, "registered AsmSection handler for directive '%s'",
+                           directive.c_str());
+        }
+    } else if (Logging::getLogLevel() >= 3) {
+        Logging::write(3,
+                       "Vexa::registerAsmSection: duplicate AsmSection handler for directive '%s'",
+                       directive.c_str());
+    }
+}
+
+int Vexa::assemble(SourceReader& reader, UIStr& text) {
+    AsmErrorList errors;
+    const AsmSyntax syntax;
+
+    UIStr message;
+    if (!reader.start(message)) {
+        text = message;
+        return 1;
+    }
+    for (const auto& [directive, section] : asmSectionMap) {
+        if (Logging::getLogLevel() >= 7) {
+            Logging::write(7, "starting section '%s'", directive.c_str());
+        }
+        section->asmSectionStart(errors);
+    }
+    const auto code = asmSectionMap.find(".CODE");
+    if (code == asmSectionMap.end()) {
+        if (Logging::getLogLevel() >= 0) {
+            Logging::write(0, "no AsmSection found for '.CODE'");
+        }
+        std::exit(1);
+    }
+    currentAsmSection = code->second;
+
+    try {
+        while (const std::shared_ptr<const SourceLine> line = reader.nextLine(false)) {
+            AsmToken token(line);
+            syntax.filter2Token(token, syntax.directiveFilter);
+            if (syntax.isDirective(token)) {
+                if (token == ".CPU" || token == ".END") {
+                    continue;
+                }
+                const auto found = asmSectionMap.find(token.view());
+                if (found != asmSectionMap.end()) {
+                    if (Logging::getLogLevel() >= 6) {
+                        Logging::writeText(6, "found section '" + token.toString() + "'");
+                    }
+                    currentAsmSection = found->second;
+                    continue;
+                }
+            }
+            if (currentAsmSection->asmSectionProcessLine(line, errors)) {
+                break;
+            }
+        }
+    } catch (const std::runtime_error& error) {
+        // A source that fails in the middle is reported like one that cannot be opened.
+        text = error.what();
+        return 1;
+    }
+
+    for (const auto& [directive, section] : asmSectionMap) {
+        if (Logging::getLogLevel() >= 7) {
+            Logging::write(7, "finishing section '%s'", directive.c_str());
+        }
+        section->asmSectionFinish(errors);
+    }
+    const int numErrors = static_cast<int>(errors.size());
+
+    if (Logging::getLogLevel() >= 7) {
+        Logging::writeText(7, vexaAsm->getTimers().report());
+    }
+    if (numErrors == 0) {
+        if (Logging::getLogLevel() >= 7) {
+            Logging::write(7, "assembly completed");
+        }
+        assembled = true;
+        return 0;
+    }
+    if (Logging::getLogLevel() >= 4) {
+        Logging::write(4, "assembly failed with %d errors", numErrors);
+    }
+    text = errors.toStringFullReport("assembler");
+    if (text.empty() && Logging::getLogLevel() >= 4) {
+        Logging::write(4, "empty error message");
+    }
+    return numErrors;
+}
+
+int Vexa::assembleFile(const std::string& fileName, UIStr& text) {
+    FileSourceReader reader(fileName);
+    return assemble(reader, text);
+}
+
+int Vexa::assemble(const std::string& source, UIStr& text) {
+    StringSourceReader reader(source);
+    return assemble(reader, text);
+}
+
+int Vexa::assemble(std::shared_ptr<const std::string> source, UIStr& text) {
+    StringSourceReader reader(std::move(source));
+    return assemble(reader, text);
+}
+
+int Vexa::disassemble(std::string& text) {
+    std::ostringstream out;
+    const int result = vexaAsm->disassemble(out);
+    text = out.str();
+    return result;
+}
+
+int Vexa::disassemble(std::ostream& out) {
+    return vexaAsm->disassemble(out);
+}
+
+bool Vexa::simulate(int maxInstructions) {
+    if (!assembled) {
+        return true;
+    }
+    return vexaSim->simulate(maxInstructions);
+}
+
+bool Vexa::saveHexOutput(const std::string& fileName) {
+    return vexaAsm->saveHexOutput(fileName);
+}
+
+void Vexa::printCPU_info() {
+    SeqAssembler::printCPU_info();
+}
+
+void Vexa::printAsmTimers(const std::string& title) {
+    vexaAsm->printTimers(title);
+}
+
+void Vexa::printSimTimers(const std::string& title) {
+    vexaSim->printTimers(title);
+}
+
+void Vexa::printSimStats(const std::string& title) {
+    vexaSim->printStats(title);
+}
