@@ -25,6 +25,7 @@ public:
 
     // Runs the simulator with the instruction budget; true means failure.
     bool simulate(UIStr& text);
+    using Vexa::simulate;
     void print_sim();
     void set_max_sim_instr(int maxInstructions) { max_sim_instr = maxInstructions; }
 

@@ -1,0 +1,208 @@
+// The driver through the tool's concrete driver: section switching, handler registration
+// and calling order, repeated runs, and the operations that need an assembled program.
+#include "assembler/seq.h"
+#include "base/Logging.h"
+#include "base/utils/SourceLine.h"
+#include "sequencer/SeqAssembler.h"
+#include "sequencer/asmparser/AsmErrorList.h"
+#include "sequencer/seqprocessor/SeqProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A section handler that records what the driver asks of it.
+class RecordingSection : public AsmSection {
+public:
+    explicit RecordingSection(std::string directive, bool stopAfterFirstLine = false)
+        : m_directive(std::move(directive)), m_stop(stopAfterFirstLine) {}
+
+    std::string asmSectionGetDirective() override { return m_directive; }
+    int asmSectionStart(AsmErrorList&) override {
+        ++starts;
+        return 0;
+    }
+    bool asmSectionProcessLine(const std::shared_ptr<const SourceLine>& line,
+                               AsmErrorList&) override {
+        lines.push_back(line->toString());
+        return m_stop;
+    }
+    void asmSectionFinish(AsmErrorList&) override { ++finishes; }
+
+    int starts = 0;
+    int finishes = 0;
+    std::vector<std::string> lines;
+
+private:
+    std::string m_directive;
+    bool m_stop;
+};
+
+// Captures the log lines written while it lives.
+class LogCapture {
+public:
+    LogCapture() : m_file(std::tmpfile()), m_previous(Logging::getLogFile()) {
+        Logging::setLogFile(m_file);
+        m_level = Logging::getLogLevel();
+        Logging::setLogLevel(7);
+    }
+    ~LogCapture() {
+        Logging::setLogFile(m_previous);
+        Logging::setLogLevel(m_level);
+        std::fclose(m_file);
+    }
+    std::string text() const {
+        std::fflush(m_file);
+        std::rewind(m_file);
+        std::string result;
+        char buffer[4096];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0) {
+            result.append(buffer, n);
+        }
+        return result;
+    }
+
+private:
+    FILE* m_file;
+    FILE* m_previous;
+    int m_level;
+};
+
+std::vector<uint64_t> program(const seq& driver) {
+    std::vector<uint64_t> words;
+    for (uint32_t a = 0; a < driver.assembler()->numInstructions(); ++a) {
+        words.push_back(driver.processor()->readInstructionMem(a));
+    }
+    return words;
+}
+
+constexpr uint64_t kStop = 0x0800000000000000;
+constexpr uint64_t kNop = 0x1000000000000000;
+
+TEST(SeqDriverTest, SectionLinesGoToTheirHandlers) {
+    struct Case {
+        const char* source;
+        std::vector<uint64_t> words;
+        std::vector<std::string> recorded;
+    };
+    const std::vector<Case> cases = {
+        {"stop\nnop\n", {kStop, kNop}, {}},
+        {"stop\n.REC\nnop\n.CODE\nnop\n", {kStop, kNop}, {"nop"}},
+        {".CPU\nstop\n.END\nnop\n.END\n", {kStop, kNop}, {}},
+        {".REC\n.\n.rec\n.CODE\nstop\n", {kStop}, {".", ".rec"}},
+        {".REC\n   .CODE   # switch back\nstop\n", {kStop}, {}},
+        {".SIM\nnot an instruction\n.CODE\nstop\n", {kStop}, {}},
+    };
+    for (const Case& c : cases) {
+        seq driver;
+        RecordingSection recorder(".REC");
+        driver.registerAsmSection(&recorder);
+        UIStr text;
+        EXPECT_EQ(driver.assemble(std::string(c.source), text), 0) << c.source << text;
+        EXPECT_EQ(text, "assembler finished successfully") << c.source;
+        EXPECT_EQ(program(driver), c.words) << c.source;
+        EXPECT_EQ(recorder.lines, c.recorded) << c.source;
+        EXPECT_EQ(recorder.starts, 1) << c.source;
+        EXPECT_EQ(recorder.finishes, 1) << c.source;
+    }
+}
+
+TEST(SeqDriverTest, HandlerCanStopTheReading) {
+    seq driver;
+    RecordingSection recorder(".REC", true);
+    driver.registerAsmSection(&recorder);
+    UIStr text;
+    EXPECT_EQ(driver.assemble(std::string("stop\n.REC\nfirst\nsecond\n.CODE\nnop\n"), text), 0);
+    EXPECT_EQ(recorder.lines, std::vector<std::string>{"first"});
+    EXPECT_EQ(recorder.finishes, 1);
+    EXPECT_EQ(program(driver), std::vector<uint64_t>{kStop});
+}
+
+TEST(SeqDriverTest, DuplicateHandlerIsReportedAndIgnored) {
+    seq driver;
+    RecordingSection second(".CODE");
+    {
+        LogCapture log;
+        driver.registerAsmSection(&second);
+        EXPECT_NE(log.text().find("Vexa::registerAsmSection: duplicate AsmSection handler for "
+                                  "directive '.CODE'"),
+                  std::string::npos)
+            << log.text();
+    }
+    UIStr text;
+    EXPECT_EQ(driver.assemble(std::string("stop\n"), text), 0);
+    EXPECT_EQ(program(driver), std::vector<uint64_t>{kStop});
+    EXPECT_EQ(second.starts, 0);
+}
+
+TEST(SeqDriverTest, RepeatedRunsGiveTheSameResult) {
+    seq driver;
+    const std::string bad = "nop\njump 1\nwait 2\n";
+    UIStr first;
+    UIStr second;
+    EXPECT_EQ(driver.assemble(bad, first), 2);
+    EXPECT_EQ(driver.assemble(bad, second), 2);
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first.rfind("assembler failed with 2 errors:\n", 0), 0u) << first;
+
+    UIStr text;
+    const auto good = std::make_shared<const std::string>("loop: nop\n jmp @loop\n");
+    EXPECT_EQ(driver.assemble(good, text), 0);
+    const std::vector<uint64_t> words = program(driver);
+    EXPECT_EQ(driver.assemble(good, text), 0);
+    EXPECT_EQ(program(driver), words);
+    EXPECT_EQ(words, (std::vector<uint64_t>{kNop, 0x1C00000000000000}));
+}
+
+TEST(SeqDriverTest, MissingFileIsReportedWithStatusOne) {
+    seq driver;
+    UIStr text;
+    EXPECT_EQ(driver.assembleFile("/no/such/file.s", text), 1);
+    EXPECT_EQ(text, "Could not open input file '/no/such/file.s' for reading");
+}
+
+TEST(SeqDriverTest, SimulationNeedsAnAssembledProgram) {
+    seq driver;
+    UIStr message;
+    EXPECT_TRUE(driver.simulate(100));
+    EXPECT_TRUE(driver.simulate(message));
+
+    UIStr text;
+    ASSERT_EQ(driver.assemble(std::string("wait 20\nstop\n"), text), 0);
+    EXPECT_FALSE(driver.simulate(message)) << message;
+    EXPECT_FALSE(driver.simulate(100));
+
+    std::string listing;
+    EXPECT_EQ(driver.disassemble(listing), 0);
+    EXPECT_NE(listing.find("wait"), std::string::npos) << listing;
+    EXPECT_NE(listing.find("stop"), std::string::npos) << listing;
+}
+
+TEST(SeqDriverTest, ExternalMemoryIsWritten) {
+    std::vector<uint64_t> memory(16, 0xdeadbeef);
+    {
+        seq driver(memory.data(), 16, 8, 100.0, 200.0);
+        EXPECT_EQ(driver.processor()->classicalClockFreq(), 100.0);
+        EXPECT_EQ(driver.processor()->realtimeClockFreq(), 200.0);
+        UIStr text;
+        ASSERT_EQ(driver.assemble(std::string("stop\nnop\n"), text), 0);
+    }
+    EXPECT_EQ(memory[0], kStop);
+    EXPECT_EQ(memory[1], kNop);
+    EXPECT_EQ(memory[2], 0xdeadbeefu);
+}
+
+TEST(SeqDriverTest, ProgramLongerThanMemoryIsOneError) {
+    std::vector<uint64_t> memory(4);
+    seq driver(memory.data(), 4, 8, 250.0, 250.0);
+    UIStr text;
+    EXPECT_EQ(driver.assemble(std::string("nop\nnop\nnop\nnop\nnop\n"), text), 1);
+    EXPECT_NE(text.find("Program too long (5). Maximum 4 instructions"), std::string::npos) << text;
+}
+
+} // namespace
