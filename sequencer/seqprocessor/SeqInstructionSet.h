@@ -44,11 +44,13 @@ struct SeqInstructionInit {
     void addArg(std::uint32_t id) { argIds.push_back(id); }
 };
 
-// The variants of one mnemonic, by select value and by signature. All share one opcode.
+// The variants of one mnemonic, by select value and by signature; all share one opcode. The
+// definitions are held as const: they are read-only once added, so look-ups can hand out
+// references to the stored pointers instead of copies.
 class SeqInstructionVariations
-    : public SeqIdNameLUT<SeqInstructionDef, SeqInstructionDef::SelectSignatureFunc> {
+    : public SeqIdNameLUT<const SeqInstructionDef, SeqInstructionDef::SelectSignatureFunc> {
 public:
-    using Base = SeqIdNameLUT<SeqInstructionDef, SeqInstructionDef::SelectSignatureFunc>;
+    using Base = SeqIdNameLUT<const SeqInstructionDef, SeqInstructionDef::SelectSignatureFunc>;
 
     // Key functor of the instruction set: by opcode and by mnemonic.
     struct OpcodeMnemonicFunc {
@@ -124,21 +126,23 @@ public:
     // and operator[] of the base give the family of an opcode or a mnemonic.
     using Base::find;
     using Base::operator[];
-    std::shared_ptr<const SeqInstructionDef> find(unsigned opcode, unsigned select) const {
+    // The definitions are returned as references to the stored pointers (valid as long as the
+    // set lives), so decoding copies no shared pointer.
+    using def_pointer = SeqInstructionVariations::pointer_type;
+    const def_pointer& find(unsigned opcode, unsigned select) const {
         const auto& variations = Base::find(static_cast<id_t>(opcode));
         if (!variations)
-            return nullptr;
+            return s_noDefinition;
         return variations->find(static_cast<id_t>(select));
     }
-    std::shared_ptr<const SeqInstructionDef> find(std::string_view mnemonic,
-                                                  std::string_view signature) const {
+    const def_pointer& find(std::string_view mnemonic, std::string_view signature) const {
         const auto& variations = Base::find(mnemonic);
         if (!variations)
-            return nullptr;
+            return s_noDefinition;
         return variations->find(signature);
     }
     // Decodes a word: opcode and select by shift and mask, then two vector indexings.
-    std::shared_ptr<const SeqInstructionDef> findForBinary(instruction_t word) const {
+    const def_pointer& findForBinary(instruction_t word) const {
         return find(static_cast<unsigned>((word >> m_opcodeShift) & m_opcodeMask),
                     static_cast<unsigned>((word >> m_selectShift) & m_selectMask));
     }
@@ -166,6 +170,8 @@ public:
     version_t minorVersion() const { return m_minorVersion; }
 
 private:
+    static inline const def_pointer s_noDefinition{};
+
     version_t m_majorVersion = 0;
     version_t m_minorVersion = 0;
     std::shared_ptr<const SeqField> m_opcodeField;

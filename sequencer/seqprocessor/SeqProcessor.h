@@ -42,7 +42,8 @@ public:
     unsigned getInstructionSelect(instruction_t word) const {
         return static_cast<unsigned>(m_instructionSet.readSelectField(word));
     }
-    std::shared_ptr<const SeqInstructionDef> findInstructionForBinary(instruction_t word) const {
+    const std::shared_ptr<const SeqInstructionDef>&
+    findInstructionForBinary(instruction_t word) const {
         return m_instructionSet.findForBinary(word);
     }
     // "Instruction set:\n" and then one definition per line.
