@@ -186,14 +186,17 @@ inline uint64_t baseWord(const Variant& variant) {
 
 // The operand text of a value: "R<v>" for a register, the decimal number for an immediate.
 inline std::string operandText(const Operand& op, int64_t value) {
-    return (op.isRegister ? "R" : "") + std::to_string(value);
+    std::string text = op.isRegister ? "R" : "";
+    text += std::to_string(value);
+    return text;
 }
 
 // One source line of the variant with the given operand values.
 inline std::string sourceLine(const Variant& variant, const std::vector<int64_t>& values) {
     std::string line = variant.mnemonic;
     for (size_t i = 0; i < values.size(); ++i) {
-        line += (i == 0 ? " " : ", ") + operandText(operand(variant.args[i]), values[i]);
+        line += i == 0 ? " " : ", ";
+        line += operandText(operand(variant.args[i]), values[i]);
     }
     return line;
 }
