@@ -45,6 +45,10 @@ void SeqSim::buildDecodeTables() {
     if (m_SP == nullptr)
         return;
     const SeqInstructionSet& set = m_SP->instructionSet();
+    if (set.opcodeField())
+        m_opcodeField = *set.opcodeField();
+    if (set.selectField())
+        m_selectField = *set.selectField();
 
     // Collect the definitions by opcode and select.
     uint32_t opcodeSlots = 0;
@@ -100,17 +104,7 @@ void SeqSim::buildDecodeTables() {
     }
 }
 
-uint32_t SeqSim::decode(instruction_t word) const {
-    const unsigned opcode = m_SP->getInstructionOpcode(word);
-    const unsigned select = m_SP->getInstructionSelect(word);
-    if (opcode + 1 < m_opcodeStart.size()) {
-        const uint32_t start = m_opcodeStart[opcode];
-        if (select < m_opcodeStart[opcode + 1] - start) {
-            const uint32_t index = m_decodeBySelect[start + select];
-            if (index != s_no_index)
-                return index;
-        }
-    }
+void SeqSim::throwInstructionNotFound(unsigned opcode, unsigned select) {
     throw SeqProcInstructionNotFoundError("Binary instruction with opcode=")
         << opcode << " select=" << (select != 0 ? "1" : "0") << " not supported";
 }
@@ -137,14 +131,6 @@ SeqSim::register_t SeqSim::getImmediateValue(const SeqInstructionDef& def,
                                              const std::string& fieldName,
                                              instruction_t word) const {
     return fieldValue(def, resolveField(def, fieldName.c_str()), word);
-}
-
-SeqSim::register_t SeqSim::getPrefetchedRegister(address_t address) const {
-    if (address >= m_registerWrittenAtTick.size())
-        return m_SP->readRegister(address); // throws the data memory's read error
-    if (m_registerWrittenAtTick[address] + 1 < m_classicalTick)
-        return m_SP->readRegister(address);
-    return m_registerPreviousValues[address];
 }
 
 SeqSim::register_t SeqSim::getPrefetchedRegisterValue(const SeqInstructionDef& def,

@@ -58,7 +58,15 @@ public:
     // Operand reads by field name (see also the cached forms below).
     register_t getImmediateValue(const SeqInstructionDef& def, const std::string& fieldName,
                                  instruction_t word) const;
-    register_t getPrefetchedRegister(address_t address) const;
+    // Register `address` as a read that was issued ahead sees it: its value before its latest
+    // write until the second classical tick after that write. Rejects an address beyond the
+    // register file with the data memory's read error.
+    register_t getPrefetchedRegister(address_t address) const {
+        if (address < m_registerWrittenAtTick.size() &&
+            m_registerWrittenAtTick[address] + 1 >= m_classicalTick)
+            return m_registerPreviousValues[address];
+        return m_SP->readRegister(address);
+    }
     register_t getPrefetchedRegisterValue(const SeqInstructionDef& def,
                                           const std::string& registerField,
                                           instruction_t word) const;
@@ -126,7 +134,19 @@ protected:
         return m_definitions;
     }
     // The index of the definition of `word`; throws SeqProcInstructionNotFoundError.
-    uint32_t decode(instruction_t word) const;
+    uint32_t decode(instruction_t word) const {
+        const auto opcode = static_cast<unsigned>(m_opcodeField.get(word));
+        const auto select = static_cast<unsigned>(m_selectField.get(word));
+        if (opcode + 1 < m_opcodeStart.size()) {
+            const uint32_t start = m_opcodeStart[opcode];
+            if (select < m_opcodeStart[opcode + 1] - start) {
+                const uint32_t index = m_decodeBySelect[start + select];
+                if (index != s_no_index)
+                    return index;
+            }
+        }
+        throwInstructionNotFound(opcode, select);
+    }
     // Word and definition index of the instruction that processInstruction decoded last.
     instruction_t m_decodedWord = 0;
     uint32_t m_decodedIndex = s_no_index;
@@ -181,6 +201,7 @@ private:
     void aluArgs2(ALUArgs2& args, const SeqInstructionDef& def, const Resolved& r,
                   instruction_t word);
     [[noreturn]] void throwRegisterWriteError(address_t address) const;
+    [[noreturn]] static void throwInstructionNotFound(unsigned opcode, unsigned select);
 
     std::vector<std::shared_ptr<const SeqInstructionDef>> m_definitions;
     std::vector<Resolved> m_resolved;
@@ -188,4 +209,7 @@ private:
     // m_decodeBySelect[m_opcodeStart[k] .. m_opcodeStart[k + 1]).
     std::vector<uint32_t> m_opcodeStart;
     std::vector<uint32_t> m_decodeBySelect;
+    // Copies of the instruction set's opcode and select fields (mask 0 when it has none).
+    SeqField m_opcodeField;
+    SeqField m_selectField;
 };
