@@ -1,0 +1,95 @@
+// Simulated instructions per second of the Vexa simulator (seq_sim) on two kernels of
+// about 10^7 executed instructions each: an ALU kernel (loops, arithmetic with register and
+// immediate operands, prefetch hazards, jumps) and a real-time kernel (settings, plays,
+// acquisitions and waits in a loop).
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "assembler/seq.h"
+#include "base/Logging.h"
+#include "sequencer/SeqSim.h"
+
+namespace {
+
+// 10 instructions per pass, 10^6 passes.
+const char* const aluKernel = R"(
+        move    1000000, R1             # pass counter
+        move    3, R2
+        move    5, R3
+top:    add     R2, 7, R4
+        sub     R4, R3, R5              # R4 was written just before: reads its old value
+        and     R5, 0xFFFF, R6
+        xor     R6, R2, R7
+        add     R7, R3, R2              # register operands
+        asl     R2, 1, R8
+        jlt     R8, 0, @top             # never taken: unsigned compare
+        jmp     @next
+next:   xor     R8, R5, R3
+        loop    R1, @top
+        stop
+)";
+
+// 14 instructions per pass, about 0.7 * 10^6 passes.
+const char* const realtimeKernel = R"(
+        move    714286, R1              # pass counter
+        move    20, R2
+        set_awg_gain 16384, 16384
+top:    set_ph  1, 2, 3
+        set_ph_delta 0, 1, 0
+        set_awg_offs 0, 0
+        set_mrk 1
+        play    1, 2, 100
+        acquire 0, 5, 100
+        set_awg_gain R2, R3
+        acquire_weighed 0, 6, 1, 2, 100
+        upd_param 10
+        set_mrk R2
+        play    R2, R3, 50
+        wait    250
+        wait    R2
+        loop    R1, @top
+        stop
+)";
+
+void runKernel(benchmark::State& state, const char* source) {
+    Logging::setLogLevel(Logging::quietLevel);
+    seq driver;
+    UIStr text;
+    if (driver.assemble(std::string(source), text) != 0) {
+        state.SkipWithError("kernel does not assemble");
+        std::fprintf(stderr, "%s\n", text.c_str());
+        return;
+    }
+    SeqSim* sim = driver.simulator();
+    const int budget = 100000000;
+    uint64_t executed = 0;
+    for (auto _ : state) {
+        UIStr message;
+        if (sim->simulate(budget, message)) {
+            state.SkipWithError(message.c_str());
+            return;
+        }
+        executed += sim->numInstructions();
+    }
+    state.counters["instr"] = static_cast<double>(sim->numInstructions());
+    // Per CPU second: the machine is shared, so wall time would count other processes.
+    state.counters["instr/s"] =
+        benchmark::Counter(static_cast<double>(executed), benchmark::Counter::kIsRate);
+}
+
+void BM_SimAluKernel(benchmark::State& state) {
+    runKernel(state, aluKernel);
+}
+void BM_SimRealtimeKernel(benchmark::State& state) {
+    runKernel(state, realtimeKernel);
+}
+
+} // namespace
+
+BENCHMARK(BM_SimAluKernel)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimRealtimeKernel)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
