@@ -1,0 +1,96 @@
+#include "assembler/seq_hex_file.h"
+
+#include "sequencer/SeqAssembler.h"
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+constexpr std::size_t kDigits = 16;
+// A malformed line is quoted up to this many bytes; the rest is neither kept nor shown.
+constexpr std::size_t kQuoteLimit = 40;
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+bool seq_hex_file::read(const std::string& fileName, std::size_t maxWords, UIStr& message) {
+    m_words.clear();
+    std::ifstream in;
+    std::error_code error;
+    // A directory opens like a file on some systems but yields no text.
+    if (!std::filesystem::is_directory(fileName, error))
+        in.open(fileName, std::ios::in | std::ios::binary);
+    if (!in.is_open()) {
+        message = stringCat("Could not open input file '", fileName, "' for reading");
+        return false;
+    }
+    return read(in, fileName, maxWords, message);
+}
+
+bool seq_hex_file::read(std::istream& in, const std::string& name, std::size_t maxWords,
+                        UIStr& message) {
+    m_words.clear();
+    std::streambuf* buffer = in.rdbuf();
+    std::string line; // only the first kQuoteLimit + 1 bytes of a line are kept
+    line.reserve(kQuoteLimit + 1);
+    uint64_t lineNumber = 0;
+    bool atEnd = false;
+    while (!atEnd) {
+        line.clear();
+        std::size_t length = 0;
+        uint64_t word = 0;
+        bool digitsOnly = true;
+        for (;;) {
+            const std::streambuf::int_type next = buffer->sbumpc();
+            if (next == std::streambuf::traits_type::eof()) {
+                atEnd = true;
+                break;
+            }
+            const char c = std::streambuf::traits_type::to_char_type(next);
+            if (c == '\n')
+                break;
+            const int digit = hexDigit(c);
+            if (digit < 0)
+                digitsOnly = false;
+            else
+                word = (word << 4) | static_cast<uint64_t>(digit);
+            if (line.size() <= kQuoteLimit)
+                line.push_back(c);
+            ++length;
+        }
+        if (atEnd && length == 0)
+            break; // after the final line feed, or an empty file
+        ++lineNumber;
+        if (length != kDigits || !digitsOnly) {
+            std::string quoted = line.substr(0, kQuoteLimit);
+            if (length > kQuoteLimit)
+                quoted += "...";
+            message = stringCat(name, ":", lineNumber, ": malformed instruction word '", quoted,
+                                "' (expected 16 hexadecimal digits)");
+            return false;
+        }
+        if (m_words.size() == maxWords) {
+            message =
+                stringCat(name, ":", lineNumber, ": more than ", maxWords, " instruction words");
+            return false;
+        }
+        m_words.push_back(word);
+    }
+    return true;
+}
+
+void seq_hex_file::loadInto(SeqAssembler& assembler) const {
+    for (std::size_t address = 0; address < m_words.size(); ++address)
+        assembler.writeInstructionMem(static_cast<SeqAssembler::address_t>(address),
+                                      m_words[address]);
+}

@@ -1,0 +1,305 @@
+#include "assembler/seq_timeline.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <utility>
+
+namespace {
+
+constexpr double kLaneStep = seq_timeline::s_laneHeight + seq_timeline::s_laneGap;
+constexpr double kLanesHeight =
+    static_cast<double>(seq_timeline::NUM_LANES) * kLaneStep - seq_timeline::s_laneGap;
+constexpr double kAxisY = kLanesHeight + 8.0;
+constexpr double kLegendY = kLanesHeight + 58.0;
+constexpr double kWidth = seq_timeline::s_plotLeft + seq_timeline::s_plotWidth + 40.0;
+constexpr double kHeight = seq_timeline::s_plotTop + kLegendY + 34.0;
+// Width of one character of the 10 px box labels, a little more than the font's average.
+constexpr double kLabelCharWidth = 6.2;
+
+const char* const kLaneNames[seq_timeline::NUM_LANES] = {"path 0", "path 1", "acquisition",
+                                                         "wait / update"};
+// Plays are coloured by wave index and acquisitions by acquisition index, so that repeated
+// patterns stand out even where the boxes are too thin for labels.
+const char* const kWaveColours[] = {"#4e79a7", "#59a14f", "#b07aa1", "#76b7b2",
+                                    "#9c755f", "#edc948", "#ff9da7", "#86bcb6"};
+const char* const kAcquisitionColours[] = {"#f28e2b", "#e15759", "#d37295", "#ffbe7d"};
+const char* const kWaitColour = "#bab0ac";
+const char* const kUpdateColour = "#8c8fd6";
+
+// printf-style formatting of the writer's own formats; user text is appended separately.
+void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void appendf(std::string& out, const char* format, ...) {
+    char buffer[512];
+    va_list args;
+    va_start(args, format);
+    const int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (length > 0)
+        out.append(buffer, std::min(static_cast<std::size_t>(length), sizeof buffer - 1));
+}
+
+template <std::size_t N> const char* colourOf(const char* const (&palette)[N], int32_t index) {
+    return palette[static_cast<uint32_t>(index) % N];
+}
+
+bool isWait(const char* mnemonic) {
+    return std::strncmp(mnemonic, "wait", 4) == 0;
+}
+
+// A box, labelled in its middle when the label fits inside it.
+void appendBox(std::string& out, double x, double width, int lane, const char* colour,
+               const char* label) {
+    const double y = lane * kLaneStep;
+    appendf(out, "<rect x=\"%.3f\" y=\"%.1f\" width=\"%.3f\" height=\"%.1f\" fill=\"%s\"", x, y,
+            width, seq_timeline::s_laneHeight, colour);
+    // A separating outline only where it does not swallow the box.
+    out += width >= 3.0 ? " stroke=\"#fff\" stroke-width=\"0.5\"/>" : "/>";
+    const double labelWidth = static_cast<double>(std::strlen(label)) * kLabelCharWidth + 4.0;
+    if (width >= labelWidth)
+        appendf(out, "<text class=\"label\" x=\"%.3f\" y=\"%.1f\">%s</text>", x + width / 2.0,
+                y + seq_timeline::s_laneHeight / 2.0 + 3.5, label);
+}
+
+int decimalDigits(uint64_t value) {
+    int digits = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++digits;
+    }
+    return digits;
+}
+
+} // namespace
+
+seq_timeline::seq_timeline(std::string title) : m_title(std::move(title)) {}
+
+uint64_t seq_timeline::endTime(const log_t& log) {
+    uint64_t end = 1;
+    for (const seq_sim::rt_info& entry : log)
+        end = std::max(end, entry.time_ns + entry.duration_ns);
+    return end;
+}
+
+uint64_t seq_timeline::scaleStep(uint64_t endTime) {
+    const double end = static_cast<double>(std::max<uint64_t>(endTime, 1));
+    const double minSpacing = std::max(60.0, decimalDigits(endTime) * 7.0 + 20.0);
+    for (uint64_t power = 1;; power *= 10) {
+        for (const uint64_t factor : {1u, 2u, 5u}) {
+            const double step = static_cast<double>(power) * factor;
+            if (step * s_plotWidth / end >= minSpacing || power >= UINT64_MAX / 50)
+                return power * factor;
+        }
+    }
+}
+
+unsigned seq_timeline::lanesOf(const seq_sim::rt_info& entry) {
+    if (entry.play_valid)
+        return 1u << PATH0 | 1u << PATH1;
+    if (entry.acquire_valid)
+        return 1u << ACQUISITION;
+    return 1u << WAIT_UPDATE;
+}
+
+std::string seq_timeline::escape(std::string_view text) {
+    std::string result;
+    result.reserve(text.size());
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = byte(i);
+        switch (c) {
+        case '&':
+            result += "&amp;";
+            ++i;
+            continue;
+        case '<':
+            result += "&lt;";
+            ++i;
+            continue;
+        case '>':
+            result += "&gt;";
+            ++i;
+            continue;
+        case '"':
+            result += "&quot;";
+            ++i;
+            continue;
+        case '\'':
+            result += "&apos;";
+            ++i;
+            continue;
+        default:
+            break;
+        }
+        if (c < 0x80) {
+            result +=
+                (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') ? static_cast<char>(c) : '?';
+            ++i;
+            continue;
+        }
+        // A UTF-8 sequence: lead byte, continuation bytes, and the limits of its second
+        // byte that exclude overlong forms, surrogates and values beyond U+10FFFF.
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF;
+        if (c >= 0xC2 && c <= 0xDF) {
+            length = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            length = 3;
+            low = c == 0xE0 ? 0xA0 : 0x80;
+            high = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            length = 4;
+            low = c == 0xF0 ? 0x90 : 0x80;
+            high = c == 0xF4 ? 0x8F : 0xBF;
+        }
+        bool valid = length != 0 && i + length <= text.size();
+        for (std::size_t k = 1; valid && k < length; ++k) {
+            const unsigned char next = byte(i + k);
+            valid = k == 1 ? next >= low && next <= high : next >= 0x80 && next <= 0xBF;
+        }
+        // U+FFFE and U+FFFF are no XML characters.
+        if (valid && length == 3 && c == 0xEF && byte(i + 1) == 0xBF && byte(i + 2) >= 0xBE)
+            valid = false;
+        if (!valid) {
+            result += '?';
+            ++i;
+            continue;
+        }
+        result.append(text.substr(i, length));
+        i += length;
+    }
+    return result;
+}
+
+void seq_timeline::write(std::ostream& os, const log_t& log) const {
+    const uint64_t end = endTime(log);
+    const double scale = s_plotWidth / static_cast<double>(end);
+    const uint64_t step = scaleStep(end);
+
+    std::string out;
+    out.reserve(4096 + log.size() * 256);
+    appendf(out,
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "
+            "viewBox=\"0 0 %.0f %.0f\" font-family=\"sans-serif\" font-size=\"11\">\n",
+            kWidth, kHeight, kWidth, kHeight);
+    out += "<style>.label{font-size:10px;text-anchor:middle;fill:#000}"
+           ".lane{font-size:12px;text-anchor:end}.tick{text-anchor:middle}</style>\n";
+    appendf(out, "<rect width=\"%.0f\" height=\"%.0f\" fill=\"#fff\"/>\n", kWidth, kHeight);
+    out += "<text x=\"12\" y=\"24\" font-size=\"15\" font-weight=\"bold\">";
+    out += escape(m_title);
+    out += "</text>\n";
+    appendf(out,
+            "<text x=\"12\" y=\"42\" fill=\"#555\">%zu real-time entries, %" PRIu64
+            " ns in all</text>\n",
+            log.size(), log.empty() ? uint64_t{0} : end);
+
+    appendf(out, "<g transform=\"translate(%.1f,%.1f)\">\n", s_plotLeft, s_plotTop);
+    for (int lane = 0; lane < NUM_LANES; ++lane) {
+        const double y = lane * kLaneStep;
+        appendf(out,
+                "<rect class=\"lane-bg\" x=\"0\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" "
+                "fill=\"#f4f4f4\"/>"
+                "<text class=\"lane\" x=\"-10\" y=\"%.1f\">%s</text>\n",
+                y, s_plotWidth, s_laneHeight, y + s_laneHeight / 2.0 + 4.0, kLaneNames[lane]);
+    }
+
+    // Scale: grid lines through the lanes, marks and labels below them.
+    appendf(out,
+            "<g class=\"scale\" stroke=\"#000\"><line x1=\"0\" y1=\"%.1f\" x2=\"%.1f\" "
+            "y2=\"%.1f\"/></g>\n",
+            kAxisY, s_plotWidth, kAxisY);
+    for (uint64_t t = 0; t <= end; t += step) {
+        const double x = static_cast<double>(t) * scale;
+        appendf(out,
+                "<line x1=\"%.3f\" y1=\"0\" x2=\"%.3f\" y2=\"%.1f\" stroke=\"#ddd\"/>"
+                "<line x1=\"%.3f\" y1=\"%.1f\" x2=\"%.3f\" y2=\"%.1f\" stroke=\"#000\"/>"
+                "<text class=\"tick\" x=\"%.3f\" y=\"%.1f\">%" PRIu64 "</text>\n",
+                x, x, kLanesHeight, x, kAxisY, x, kAxisY + 5.0, x, kAxisY + 18.0, t);
+        if (end - t < step)
+            break;
+    }
+    appendf(out, "<text x=\"%.1f\" y=\"%.1f\" text-anchor=\"middle\">time (ns)</text>\n",
+            s_plotWidth / 2.0, kAxisY + 34.0);
+
+    char label[64];
+    for (std::size_t i = 0; i < log.size(); ++i) {
+        const seq_sim::rt_info& e = log[i];
+        const char* mnemonic = e.str != nullptr ? e.str : "?";
+        const double x = static_cast<double>(e.time_ns) * scale;
+        const double width = static_cast<double>(e.duration_ns) * scale;
+        appendf(out, "<g class=\"entry\" data-entry=\"%zu\"><title>@%" PRIu64 "ns %s %" PRIu64 "ns",
+                i, e.time_ns, mnemonic, e.duration_ns);
+        if (e.play_valid)
+            appendf(out, "; wave idx 0:%d,1:%d", e.wave_idx[0], e.wave_idx[1]);
+        if (e.acquire_valid)
+            appendf(out, "; acq idx %d, bin idx %d, weight idx 0:%d,1:%d", e.acq_idx, e.bin_idx,
+                    e.weight_idx[0], e.weight_idx[1]);
+        if (e.param_valid)
+            appendf(out, "; gain 0:%d,1:%d; offset 0:%d,1:%d; phase c:%d,f:%d,u:%d; marker %d",
+                    e.awg_gain[0], e.awg_gain[1], e.awg_offs[0], e.awg_offs[1], e.ph_coarse,
+                    e.ph_fine, e.ph_ufine, e.mrk);
+        out += "</title>";
+        const unsigned lanes = lanesOf(e);
+        for (int path = 0; path < 2; ++path) {
+            if ((lanes & 1u << (PATH0 + path)) != 0) {
+                std::snprintf(label, sizeof label, "w%d", e.wave_idx[path]);
+                appendBox(out, x, width, PATH0 + path, colourOf(kWaveColours, e.wave_idx[path]),
+                          label);
+            }
+        }
+        if ((lanes & 1u << ACQUISITION) != 0) {
+            std::snprintf(label, sizeof label, "a%d:b%d", e.acq_idx, e.bin_idx);
+            appendBox(out, x, width, ACQUISITION, colourOf(kAcquisitionColours, e.acq_idx), label);
+        }
+        if ((lanes & 1u << WAIT_UPDATE) != 0)
+            appendBox(out, x, width, WAIT_UPDATE, isWait(mnemonic) ? kWaitColour : kUpdateColour,
+                      mnemonic);
+        out += "</g>\n";
+        if (out.size() > (1u << 16)) {
+            os.write(out.data(), static_cast<std::streamsize>(out.size()));
+            out.clear();
+        }
+    }
+    out += "</g>\n";
+
+    // Legend.
+    appendf(out, "<g class=\"legend\" transform=\"translate(%.1f,%.1f)\">", s_plotLeft,
+            s_plotTop + kLegendY);
+    struct Item {
+        const char* colour;
+        const char* text;
+    };
+    const Item items[] = {{kWaveColours[1], "play on both paths (label: wave index)"},
+                          {kAcquisitionColours[0], "acquire (label: acquisition:bin index)"},
+                          {kWaitColour, "wait, wait_trigger, wait_sync"},
+                          {kUpdateColour, "upd_param"}};
+    double x = 0.0;
+    for (const Item& item : items) {
+        appendf(out,
+                "<rect x=\"%.1f\" y=\"0\" width=\"12\" height=\"12\" fill=\"%s\"/>"
+                "<text x=\"%.1f\" y=\"10\">%s</text>",
+                x, item.colour, x + 17.0, item.text);
+        x += 17.0 + static_cast<double>(std::strlen(item.text)) * 6.0 + 24.0;
+    }
+    out += "</g>\n</svg>\n";
+    os.write(out.data(), static_cast<std::streamsize>(out.size()));
+}
+
+bool seq_timeline::save(const std::string& fileName, const log_t& log, UIStr& message) const {
+    std::ofstream out(fileName, std::ios::out | std::ios::binary | std::ios::trunc);
+    if (!out.is_open()) {
+        message = stringCat("Could not open output file '", fileName, "' for writing");
+        return false;
+    }
+    write(out, log);
+    out.close();
+    if (out.fail()) {
+        message = stringCat("Could not write output file '", fileName, "'");
+        return false;
+    }
+    return true;
+}
