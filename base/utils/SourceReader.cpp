@@ -16,6 +16,16 @@ bool isLineTerminatorPair(int first, int second) {
     return (first == '\r' && second == '\n') || (first == '\n' && second == '\r');
 }
 
+// The characters a stream buffer holds are reachable only through its protected members;
+// pointers to those members, formed in a derived class, may be used on any stream buffer.
+struct BufferAccess : std::streambuf {
+    static const char* begin(std::streambuf& buffer) { return (buffer.*&BufferAccess::gptr)(); }
+    static const char* end(std::streambuf& buffer) { return (buffer.*&BufferAccess::egptr)(); }
+    static void advance(std::streambuf& buffer, std::ptrdiff_t count) {
+        (buffer.*&BufferAccess::gbump)(static_cast<int>(count));
+    }
+};
+
 } // namespace
 
 // --- SourceReader ---
@@ -156,19 +166,36 @@ std::string_view StreamSourceReader::nextLineContents() {
     if (!buffer) {
         m_stream.setstate(std::ios::badbit);
     } else if (m_stream.good()) {
-        // Reading through the stream buffer avoids a sentry per character.
+        // Reading through the stream buffer avoids a sentry per character, and scanning
+        // its buffered characters in place copies a line with one append.
         try {
             bool endOfLine = false;
             while (!endOfLine) {
-                const int c = buffer->sbumpc();
+                const int c = buffer->sgetc(); // refills the buffered characters
                 if (c == std::char_traits<char>::eof()) {
                     m_stream.setstate(std::ios::eofbit | std::ios::failbit);
                     break;
                 }
-                last = c;
-                endOfLine = CharFilters::isEndOfLine.accept(static_cast<char>(c));
-                if (!endOfLine)
-                    m_lineBuffer.push_back(static_cast<char>(c));
+                const char* const begin = BufferAccess::begin(*buffer);
+                const char* const end = BufferAccess::end(*buffer);
+                if (begin == end) {
+                    // A stream buffer without a get area: one character at a time.
+                    buffer->sbumpc();
+                    last = c;
+                    endOfLine = CharFilters::isEndOfLine.accept(static_cast<char>(c));
+                    if (!endOfLine)
+                        m_lineBuffer.push_back(static_cast<char>(c));
+                    continue;
+                }
+                const char* stop = begin;
+                while (stop != end && !CharFilters::isEndOfLine.accept(*stop))
+                    ++stop;
+                m_lineBuffer.append(begin, stop);
+                endOfLine = stop != end;
+                if (endOfLine)
+                    ++stop; // the terminator is consumed, not stored
+                last = static_cast<unsigned char>(stop[-1]);
+                BufferAccess::advance(*buffer, stop - begin);
             }
             if (endOfLine) {
                 const int following = buffer->sgetc();
