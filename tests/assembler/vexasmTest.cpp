@@ -1,81 +1,11 @@
 // End-to-end tests: run the built vexasm in a temporary folder and check its exit status,
 // standard output, log lines and the .hex file byte for byte.
-#include <gtest/gtest.h>
+#include "tests/assembler/ToolRun.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
-
 namespace {
-
-struct LogLine {
-    std::string tag;
-    std::string program;
-    std::string message;
-};
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-
-    // The log lines on standard error, split into tag, program name and message. A line
-    // that does not start with a log prefix continues the message of the line before it.
-    std::vector<LogLine> log() const {
-        static const std::regex prefix(
-            R"(^(.{7})  [A-Z][a-z]{2} \d\d \d\d:\d\d:\d\d\.\d{3} ([^:]*): (.*)$)");
-        std::vector<LogLine> lines;
-        std::istringstream in(err);
-        std::string text;
-        while (std::getline(in, text)) {
-            std::smatch match;
-            if (std::regex_match(text, match, prefix)) {
-                lines.push_back({match[1], match[2], match[3]});
-            } else if (!lines.empty()) {
-                lines.back().message += "\n" + text;
-            } else {
-                lines.push_back({"", "", text});
-            }
-        }
-        return lines;
-    }
-
-    std::vector<std::string> messages() const {
-        std::vector<std::string> result;
-        for (const LogLine& line : log()) {
-            result.push_back(line.message);
-        }
-        return result;
-    }
-};
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void writeFile(const fs::path& path, const std::string& text) {
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-std::string quoted(const fs::path& path) {
-    std::string text(1, '\'');
-    text.append(path.string()).push_back('\'');
-    return text;
-}
 
 std::string helpText() {
     return std::string("Usage: ") + VEXASM_PATH +
@@ -106,40 +36,7 @@ const std::string kCpuInfo = "CPU info:"
 const std::string kProgram = "start:  stop\n        nop   # idle\n        add R1, 5, R2\n";
 const std::string kProgramHex = "0800000000000000\n1000000000000000\n4400008100000005\n";
 
-class VexasmTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() /
-              ("vexasm_e2e_" + std::to_string(getpid()) + "_" + info->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(dir, ignored);
-    }
-
-    // Runs vexasm with the arguments (already quoted as the shell needs) in `dir`.
-    ToolRun run(const std::string& arguments) const {
-        const fs::path out = dir / ".stdout";
-        const fs::path err = dir / ".stderr";
-        const std::string command = "cd '" + dir.string() + "' && '" + VEXASM_PATH + "' " +
-                                    arguments + " > '" + out.string() + "' 2> '" + err.string() +
-                                    "' < /dev/null";
-        const int raw = std::system(command.c_str());
-        ToolRun result;
-        result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        result.out = readFile(out);
-        result.err = readFile(err);
-        fs::remove(out);
-        fs::remove(err);
-        return result;
-    }
-
-    fs::path dir;
-};
+class VexasmTest : public ToolRunTest {};
 
 TEST_F(VexasmTest, AssemblesProgramIntoHexFile) {
     writeFile(dir / "prog.s", kProgram);

@@ -1,0 +1,3 @@
+nop
+stopplay 1, 2, 3
+	nop # tab
