@@ -322,6 +322,16 @@ void AsmParser::scanText(AsmToken& token, const CharFilter& filter) {
 
 void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken& token) {
     token.stripFront();
+    if (token.empty() && token.hasSource()) {
+        // An empty span that stopped at a character no rule takes (a NUL, '%', a byte
+        // above 0x7F, ...) is no end of the statement: the rest of the line is reported.
+        AsmToken rest = token;
+        rest.next();
+        if (!rest.empty() && rest.front() != m_syntax.commentStart &&
+            !CharFilters::isEndOfLine(rest.front()))
+            throw AsmSyntaxError(rest.sourceLine(), rest.start(), rest.length())
+                << "AsmParser: spurious characters after statement";
+    }
     if (token.empty() || !token.hasSource() || token.start() >= token.lineLength() ||
         CharFilters::isEndOfLine(token.front()))
         return;

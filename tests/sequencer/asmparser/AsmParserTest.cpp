@@ -81,6 +81,11 @@ TEST_F(ParserTest, EveryFailureGivesItsTextLocationAndMarker) {
         {".", 0, 1, spurious.c_str()},
         {"x^y R1", 0, 3, spurious.c_str()},
         {"add R1 ; x", 7, 3, spurious.c_str()},
+        // Text that stops every token rule is reported, not skipped with the rest of the line.
+        {"add ~ anything", 4, 10, spurious.c_str()},
+        {"add R1,,R2", 7, 3, spurious.c_str()},
+        {"% x", 0, 3, spurious.c_str()},
+        {"nop \x80\xff", 4, 2, spurious.c_str()},
         {"add $1x", 5, 2, "Syntax error: Invalid symbol name"},
         {"add $a$b", 5, 3, "Syntax error: Invalid symbol name"},
         {"add $N", 5, 1, "Unresolved symbol: N. "},
@@ -215,8 +220,6 @@ TEST_F(ParserTest, InstructionLinesInTheirDifferentShapes) {
         {"add R1,", "", "add", {"R1"}}, // trailing separator
         {"add R1, 2 # note", "", "add", {"R1", "2"}},
         {"nop # comment", "", "nop", {}},
-        {"add ~ anything", "", "add", {}}, // rest starts with no token character
-        {"add R1,,R2", "", "add", {"R1"}}, // as does the text after ",,"
         {"a-b: wait", "a-b", "wait", {}},
     };
     for (const auto& row : rows) {
