@@ -3,6 +3,7 @@
 #include "base/Logging.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -124,7 +125,10 @@ int main(int argc, char* argv[]) {
             char* end = nullptr;
             errno = 0;
             const long count = std::strtol(value, &end, 10);
-            if (end == nullptr || *end != '\0') {
+            // A count beyond the range of int would be cut to some other number of runs
+            // (99999999999 to 1215752191, 4294967297 to 1): refuse it instead.
+            if (end == nullptr || *end != '\0' || errno == ERANGE || count > INT_MAX ||
+                count < INT_MIN) {
                 logError("Error in number of repeated assembly (stress testing): %s", value);
                 printHelp();
                 return 2;
