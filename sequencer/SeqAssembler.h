@@ -21,7 +21,7 @@
 class AsmArgument;
 class AsmErrorList;
 class AsmInstruction;
-class AsmSyntax;
+struct AsmSyntax;
 class SeqInstructionVariations;
 class SeqProcessor;
 class SourceLine;
