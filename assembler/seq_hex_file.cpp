@@ -90,6 +90,7 @@ bool seq_hex_file::read(std::istream& in, const std::string& name, std::size_t m
 }
 
 void seq_hex_file::loadInto(SeqAssembler& assembler) const {
+    assembler.init(); // the program length starts again from 0
     for (std::size_t address = 0; address < m_words.size(); ++address)
         assembler.writeInstructionMem(static_cast<SeqAssembler::address_t>(address),
                                       m_words[address]);

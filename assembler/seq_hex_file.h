@@ -26,8 +26,9 @@ public:
 
     const std::vector<uint64_t>& words() const { return m_words; }
 
-    // Writes the words into the instruction memory from address 0, so that the assembler's
-    // hex output and disassembly treat them as its program. The memory must hold them.
+    // Writes the words into the instruction memory from address 0 and makes them the
+    // assembler's whole program, for its hex output and disassembly. The memory must hold
+    // them.
     void loadInto(SeqAssembler& assembler) const;
 
 private:

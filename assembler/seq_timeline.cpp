@@ -89,8 +89,10 @@ uint64_t seq_timeline::scaleStep(uint64_t endTime) {
     const double minSpacing = std::max(60.0, decimalDigits(endTime) * 7.0 + 20.0);
     for (uint64_t power = 1;; power *= 10) {
         for (const uint64_t factor : {1u, 2u, 5u}) {
+            if (power > UINT64_MAX / factor)
+                return power; // the coarsest step there is
             const double step = static_cast<double>(power) * factor;
-            if (step * s_plotWidth / end >= minSpacing || power >= UINT64_MAX / 50)
+            if (step * s_plotWidth / end >= minSpacing)
                 return power * factor;
         }
     }
@@ -273,7 +275,7 @@ void seq_timeline::write(std::ostream& os, const log_t& log) const {
         const char* colour;
         const char* text;
     };
-    const Item items[] = {{kWaveColours[1], "play on both paths (label: wave index)"},
+    const Item items[] = {{kWaveColours[1], "play, a box on each path (label: wave index)"},
                           {kAcquisitionColours[0], "acquire (label: acquisition:bin index)"},
                           {kWaitColour, "wait, wait_trigger, wait_sync"},
                           {kUpdateColour, "upd_param"}};

@@ -1,0 +1,60 @@
+// Reading program images: the word values, the limit on their number, and loading them into
+// the driver's instruction memory as its program.
+#include "assembler/seq_hex_file.h"
+
+#include "assembler/seq.h"
+#include "sequencer/SeqAssembler.h"
+#include "sequencer/seqprocessor/SeqProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+TEST(seq_hex_fileTest, ReadsWordValuesInEitherCase) {
+    std::istringstream in("0000000000000000\nFFFFFFFFFFFFFFFF\n0123456789abcdef\nFEDCBA9876543210");
+    seq_hex_file hex;
+    UIStr message;
+    ASSERT_TRUE(hex.read(in, "x.hex", 4096, message)) << message;
+    EXPECT_EQ(hex.words(),
+              (std::vector<uint64_t>{0, UINT64_MAX, 0x0123456789abcdefULL, 0xFEDCBA9876543210ULL}));
+}
+
+TEST(seq_hex_fileTest, LimitOnTheNumberOfWordsKeepsTheWordsBeforeIt) {
+    std::istringstream in("1000000000000000\n1000000000000000\n0800000000000000\n");
+    seq_hex_file hex;
+    UIStr message;
+    EXPECT_FALSE(hex.read(in, "x.hex", 2, message));
+    EXPECT_EQ(message, "x.hex:3: more than 2 instruction words");
+    EXPECT_EQ(hex.words().size(), 2u);
+
+    std::istringstream exact("1000000000000000\n1000000000000000\n");
+    EXPECT_TRUE(hex.read(exact, "x.hex", 2, message));
+    std::istringstream none("");
+    EXPECT_TRUE(hex.read(none, "x.hex", 0, message));
+    EXPECT_TRUE(hex.words().empty());
+}
+
+TEST(seq_hex_fileTest, LoadIntoMakesTheWordsTheAssemblersProgram) {
+    // An earlier, longer program is replaced, not merged.
+    seq fresh;
+    UIStr text;
+    ASSERT_EQ(fresh.assemble(std::string("nop\nnop\nnop\nnop\n"), text), 0) << text;
+
+    std::istringstream in("0800000000000000\n4400008100000005\n");
+    seq_hex_file hex;
+    UIStr message;
+    ASSERT_TRUE(hex.read(in, "x.hex", 4096, message));
+    hex.loadInto(*fresh.assembler());
+    EXPECT_EQ(fresh.assembler()->numInstructions(), 2u);
+    EXPECT_EQ(fresh.processor()->readInstructionMem(1), 0x4400008100000005ULL);
+    std::ostringstream listing;
+    EXPECT_EQ(fresh.assembler()->disassemble(listing), 0);
+    EXPECT_EQ(listing.str(), "0:      stop\n1:      add         R1, 0x5, R2\n");
+    std::ostringstream image;
+    EXPECT_TRUE(fresh.assembler()->printHexOutput(image));
+    EXPECT_EQ(image.str(), "0800000000000000\n4400008100000005\n");
+}
+
+} // namespace
