@@ -182,7 +182,7 @@ void seq_timeline::write(std::ostream& os, const log_t& log) const {
     const uint64_t step = scaleStep(end);
 
     std::string out;
-    out.reserve(4096 + log.size() * 256);
+    out.reserve(1u << 17); // written out whenever it passes 64 KiB
     appendf(out,
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
             "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\" "

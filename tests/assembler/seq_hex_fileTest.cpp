@@ -1,5 +1,5 @@
-// Reading program images: the word values, the limit on their number, and loading them into
-// the driver's instruction memory as its program.
+// Reading program images: the word values, and loading them into the driver's instruction
+// memory as its program.
 #include "assembler/seq_hex_file.h"
 
 #include "assembler/seq.h"
@@ -19,21 +19,6 @@ TEST(seq_hex_fileTest, ReadsWordValuesInEitherCase) {
     ASSERT_TRUE(hex.read(in, "x.hex", 4096, message)) << message;
     EXPECT_EQ(hex.words(),
               (std::vector<uint64_t>{0, UINT64_MAX, 0x0123456789abcdefULL, 0xFEDCBA9876543210ULL}));
-}
-
-TEST(seq_hex_fileTest, LimitOnTheNumberOfWordsKeepsTheWordsBeforeIt) {
-    std::istringstream in("1000000000000000\n1000000000000000\n0800000000000000\n");
-    seq_hex_file hex;
-    UIStr message;
-    EXPECT_FALSE(hex.read(in, "x.hex", 2, message));
-    EXPECT_EQ(message, "x.hex:3: more than 2 instruction words");
-    EXPECT_EQ(hex.words().size(), 2u);
-
-    std::istringstream exact("1000000000000000\n1000000000000000\n");
-    EXPECT_TRUE(hex.read(exact, "x.hex", 2, message));
-    std::istringstream none("");
-    EXPECT_TRUE(hex.read(none, "x.hex", 0, message));
-    EXPECT_TRUE(hex.words().empty());
 }
 
 TEST(seq_hex_fileTest, LoadIntoMakesTheWordsTheAssemblersProgram) {

@@ -174,6 +174,21 @@ TEST(seq_timelineTest, EscapeKeepsValidUtf8AndReplacesTheRest) {
         EXPECT_EQ(seq_timeline::escape(text), escaped) << text;
 }
 
+TEST(seq_timelineTest, TheXmlCheckRejectsWhatIsNotWellFormed) {
+    for (const char* bad : {"<a><b></a>", "<a x=1/>", "<a x='1' x='2'/>", "<a>&nbsp;</a>",
+                            "<a>\x01</a>", "<a>\xff</a>", "<a>x<</a>", "<a/><b/>", "<a>"}) {
+        std::string error;
+        EXPECT_FALSE(xmlcheck::Reader().parse(bad, error)) << bad;
+    }
+    std::string error;
+    const auto root =
+        xmlcheck::Reader().parse("<?xml version=\"1.0\"?>\n<a x='&lt;'>t&amp;<b/></a>\n", error);
+    ASSERT_TRUE(root) << error;
+    EXPECT_EQ(root->attribute("x"), "<");
+    EXPECT_EQ(root->text, "t&");
+    EXPECT_EQ(root->findAll("b").size(), 1u);
+}
+
 TEST(seq_timelineTest, SaveReportsAFileThatCannotBeWritten) {
     UIStr message;
     EXPECT_FALSE(seq_timeline("t").save("/nonexistent-dir/x.svg", {}, message));
