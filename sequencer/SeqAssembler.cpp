@@ -75,7 +75,7 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
         if (statement->type() != AsmType::INSTRUCTION) {
             continue;
         }
-        const auto* instruction = dynamic_cast<const AsmInstruction*>(statement.get());
+        const AsmInstruction* instruction = statement->asInstruction();
         if (instruction == nullptr) {
             throwBug("SeqAssembler", 79, "asmSectionFinish",
                      "AsmStatement of AsmType::INSTRUCTION is not an instance of the "

@@ -30,7 +30,7 @@ void trace(const std::string& text) {
 AsmInstruction* numberedInstruction(const std::shared_ptr<AsmStatement>& statement) {
     if (!statement || statement->type() != AsmType::INSTRUCTION)
         return nullptr;
-    return dynamic_cast<AsmInstruction*>(statement.get());
+    return statement->asInstruction();
 }
 
 std::shared_ptr<AsmInstruction> shareInstruction(const std::shared_ptr<AsmStatement>& statement,
@@ -114,7 +114,7 @@ size_t AsmContainer::typeCount(AsmType::storage_t kind) const {
 }
 
 void AsmContainer::addAddressLabel(const std::shared_ptr<AsmStatement>& statement) {
-    auto* instruction = dynamic_cast<AsmInstruction*>(statement.get());
+    AsmInstruction* instruction = statement->asInstruction();
     if (!instruction || !instruction->hasAddressLabel())
         return;
     const AsmToken& label = instruction->addressLabel();

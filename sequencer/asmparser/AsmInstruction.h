@@ -92,6 +92,8 @@ public:
 
     ~AsmInstruction() override;
     void clear() override;
+    AsmInstruction* asInstruction() noexcept override { return this; }
+    const AsmInstruction* asInstruction() const noexcept override { return this; }
 
     // The address, -1 when none is assigned.
     int64_t address() const { return m_address; }
@@ -124,6 +126,7 @@ public:
     // Null when i is not below numArgs().
     std::shared_ptr<AsmArgument> getArg(unsigned i);
     std::shared_ptr<const AsmArgument> getArg(unsigned i) const;
+    void reserveArgs(size_t count) { m_argList.reserve(count); }
     void addArg(const std::shared_ptr<AsmArgument>& arg) { m_argList.push_back(arg); }
     void addArg(std::shared_ptr<AsmArgument>&& arg) { m_argList.push_back(std::move(arg)); }
     void addArg(const AsmArgument& arg) { m_argList.push_back(std::make_shared<AsmArgument>(arg)); }

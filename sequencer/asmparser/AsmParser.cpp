@@ -2,6 +2,7 @@
 
 #include "base/Logging.h"
 #include "base/utils/CharFilter.h"
+#include "base/utils/PoolAllocator.h"
 #include "base/utils/stringUtils.h"
 #include "sequencer/asmparser/AsmErrorList.h"
 #include "sequencer/asmparser/AsmException.h"
@@ -21,6 +22,22 @@ constexpr int s_toEnd = INT_MAX;
 
 bool isVerbose() {
     return Logging::getLogLevel() > 7;
+}
+
+// The number of arguments from the first one on as far as this line tells: one more than
+// the separators before a comment. Reserving it spares the argument list its regrowth.
+size_t countArguments(const AsmToken& first, char argSep, char commentStart) {
+    if (!first.hasSource())
+        return 1;
+    const std::string_view rest = first.sourceLine()->view().substr(first.start());
+    size_t count = 1;
+    for (const char c : rest) {
+        if (c == argSep)
+            ++count;
+        else if (c == commentStart)
+            break;
+    }
+    return count;
 }
 
 bool hasNumberedMultiLine(const AsmToken& token) {
@@ -100,7 +117,7 @@ void AsmParser::processLine(const line_ptr& line, AsmErrorList& errors) {
             keep = m_config.keepCommentLines;
             break;
         case AsmType::LABEL_ONLY: {
-            auto instruction = std::dynamic_pointer_cast<AsmInstruction>(statement);
+            std::shared_ptr<AsmInstruction> instruction(statement, statement->asInstruction());
             if (!instruction)
                 throwBug(s_sourceFile, __LINE__, "processLine",
                          "AsmStatement of AsmType::LABEL_ONLY is not an instance of the "
@@ -119,7 +136,7 @@ void AsmParser::processLine(const line_ptr& line, AsmErrorList& errors) {
             break;
         }
         case AsmType::INSTRUCTION: {
-            auto* instruction = dynamic_cast<AsmInstruction*>(statement.get());
+            AsmInstruction* instruction = statement->asInstruction();
             if (!instruction)
                 throwBug(s_sourceFile, __LINE__, "processLine",
                          "AsmStatement of AsmType::INSTRUCTION is not an instance of the "
@@ -187,7 +204,7 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
 
     if (token.length() > 1 && token.front() == m_syntax.directiveStart &&
         m_syntax.directiveFilter.accept(token.view())) {
-        auto directive = std::make_shared<AsmDirective>(token);
+        auto directive = makePooledShared<AsmDirective>(token);
         token.next();
         parseDirective(directive, token);
         result = std::move(directive);
@@ -208,14 +225,14 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
             }
         }
         if (m_syntax.mnemonicFilter.accept(token.view())) {
-            auto instruction = std::make_shared<AsmInstruction>(token);
+            auto instruction = makePooledShared<AsmInstruction>(token);
             token.next();
             parseInstruction(instruction, token);
             if (!label.empty())
                 instruction->setAddressLabel(label);
             result = std::move(instruction);
         } else if (!label.empty()) {
-            auto labelOnly = std::make_shared<AsmInstruction>(line, AsmType::LABEL_ONLY);
+            auto labelOnly = makePooledShared<AsmInstruction>(line, AsmType::LABEL_ONLY);
             labelOnly->setAddressLabel(label);
             result = std::move(labelOnly);
         }
@@ -227,6 +244,8 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
 void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, AsmToken& token) {
     ++m_numInstructionLines;
     m_syntax.filter2Token(token, m_syntax.argumentFilter);
+    if (!token.empty())
+        instruction->reserveArgs(countArguments(token, m_syntax.argSep, m_syntax.commentStart));
     while (!token.empty()) {
         instruction->addArg(parseArgument(token));
         token.next();
@@ -238,7 +257,7 @@ void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, A
 }
 
 std::shared_ptr<AsmArgument> AsmParser::parseArgument(const AsmToken& token) {
-    auto arg = std::make_shared<AsmArgument>(token);
+    auto arg = makePooledShared<AsmArgument>(token);
     if (token.length() >= 2 && token.front() == m_syntax.symbolRefStart) {
         const AsmToken name = token.substr(1, s_toEnd);
         if (name.empty() || !m_syntax.identifierStart(name.front()) ||
@@ -364,7 +383,7 @@ void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken&
         if (statement)
             statement->setComment(token);
         else if (m_config.keepCommentLines)
-            statement = std::make_shared<AsmStatement>(token);
+            statement = makePooledShared<AsmStatement>(token);
     }
     if (multiLine)
         token.next();
