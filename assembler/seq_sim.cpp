@@ -3,47 +3,87 @@
 #include "base/Logging.h"
 #include "base/utils/stringUtils.h"
 
-namespace {
-
-constexpr const char* s_rtFieldNames[] = {
-    "MRK",   "PH_COARSE", "PH_FINE",   "PH_UFINE", "GAIN0",   "GAIN1",       "OFFS0",
-    "OFFS1", "WAVE_IDX0", "WAVE_IDX1", "ACQ_IDX",  "BIN_IDX", "WEIGHT_IDX0", "WEIGHT_IDX1",
-    "COUNT", "REG0",      "REG1",      "REG2",     "REG3"};
-
-} // namespace
+#include <typeinfo>
 
 seq_sim::seq_sim(SeqProcessor* processor) : SeqSim(processor) {
     static constexpr struct {
         const char* mnemonic;
         RtOp op;
-    } s_ops[] = {{"sw_req", RtOp::SwReq},
-                 {"set_mrk", RtOp::SetMrk},
-                 {"set_ph", RtOp::SetPh},
-                 {"set_ph_delta", RtOp::SetPhDelta},
-                 {"set_awg_gain", RtOp::SetAwgGain},
-                 {"set_awg_offs", RtOp::SetAwgOffs},
-                 {"upd_param", RtOp::UpdParam},
-                 {"play", RtOp::Play},
-                 {"acquire_weighed", RtOp::AcquireWeighed},
-                 {"acquire", RtOp::Acquire},
-                 {"wait", RtOp::Wait},
-                 {"wait_trigger", RtOp::Wait},
-                 {"wait_sync", RtOp::Wait}};
-    static_assert(sizeof s_rtFieldNames / sizeof s_rtFieldNames[0] == F_COUNT_);
+    } s_ops[] = {{"sw_req", RT_SW_REQ},
+                 {"set_mrk", RT_SET_MRK},
+                 {"set_ph", RT_SET_PH},
+                 {"set_ph_delta", RT_SET_PH_DELTA},
+                 {"set_awg_gain", RT_SET_AWG_GAIN},
+                 {"set_awg_offs", RT_SET_AWG_OFFS},
+                 {"upd_param", RT_UPD_PARAM},
+                 {"play", RT_PLAY},
+                 {"acquire_weighed", RT_ACQUIRE_WEIGHED},
+                 {"acquire", RT_ACQUIRE},
+                 {"wait", RT_WAIT},
+                 {"wait_trigger", RT_WAIT},
+                 {"wait_sync", RT_WAIT}};
 
-    const auto& defs = definitions();
-    m_rtResolved.resize(defs.size());
-    for (size_t i = 0; i < defs.size(); ++i) {
-        const SeqInstructionDef& def = *defs[i];
-        Resolved& r = m_rtResolved[i];
+    for (Slot& slot : slots()) {
+        if (slot.op != OP_FOREIGN)
+            continue;
+        const SeqInstructionDef& def = *slot.def;
         for (const auto& entry : s_ops) {
             if (def.mnemonic() == entry.mnemonic) {
-                r.op = entry.op;
+                slot.op = entry.op;
                 break;
             }
         }
-        for (int f = 0; f < F_COUNT_; ++f)
-            r.fields[f] = resolveField(def, s_rtFieldNames[f]);
+        // The operands in the order in which execute() reads them: an immediate field, or
+        // with select 0 the register field that holds the value.
+        const bool imm = slot.select;
+        const auto immOrReg = [&](const char* immediate, const char* reg) {
+            return imm ? operand(def, immediate, false) : operand(def, reg, true);
+        };
+        Operand* a = slot.arg;
+        switch (slot.op) {
+        case RT_SET_MRK:
+            a[0] = immOrReg("MRK", "REG0");
+            break;
+        case RT_SET_PH:
+        case RT_SET_PH_DELTA:
+            a[0] = immOrReg("PH_COARSE", "REG0");
+            a[1] = immOrReg("PH_FINE", "REG1");
+            a[2] = immOrReg("PH_UFINE", "REG2");
+            break;
+        case RT_SET_AWG_GAIN:
+            a[0] = immOrReg("GAIN0", "REG0");
+            a[1] = immOrReg("GAIN1", "REG1");
+            break;
+        case RT_SET_AWG_OFFS:
+            a[0] = immOrReg("OFFS0", "REG0");
+            a[1] = immOrReg("OFFS1", "REG1");
+            break;
+        case RT_UPD_PARAM:
+            a[0] = operand(def, "COUNT", false);
+            break;
+        case RT_PLAY:
+            a[0] = immOrReg("WAVE_IDX0", "REG0");
+            a[1] = immOrReg("WAVE_IDX1", "REG1");
+            a[2] = operand(def, "COUNT", false);
+            break;
+        case RT_ACQUIRE_WEIGHED:
+            a[0] = operand(def, "ACQ_IDX", false);
+            a[1] = immOrReg("BIN_IDX", "REG0");
+            a[2] = immOrReg("WEIGHT_IDX0", "REG1");
+            a[3] = immOrReg("WEIGHT_IDX1", "REG3");
+            a[4] = operand(def, "COUNT", false);
+            break;
+        case RT_ACQUIRE:
+            a[0] = operand(def, "ACQ_IDX", false);
+            a[1] = immOrReg("BIN_IDX", "REG0");
+            a[2] = operand(def, "COUNT", false);
+            break;
+        case RT_WAIT:
+            a[0] = immOrReg("COUNT", "REG0");
+            break;
+        default:
+            break;
+        }
     }
 }
 
@@ -54,15 +94,23 @@ bool seq_sim::simulate(int maxInstructions, UIStr& message) {
     curr_rt_info.awg_gain[0] = curr_rt_info.awg_gain[1] = 32767;
     curr_rt_info.awg_offs[0] = curr_rt_info.awg_offs[1] = 32767;
     rt_log.clear();
+    // The run loop with the real-time instructions compiled in, unless a derived class may
+    // have replaced processInstruction().
+    if (typeid(*this) == typeid(seq_sim))
+        return simulateWith(maxInstructions, message, *this);
     return SeqSim::simulate(maxInstructions, message);
 }
 
-void seq_sim::update_rt_info(const SeqInstructionDef& def, instruction_t word) {
-    updateRtInfo(def, resolveField(def, "COUNT"), word);
+bool seq_sim::processInstruction() {
+    return processInstructionWith(*this);
 }
 
-void seq_sim::updateRtInfo(const SeqInstructionDef& def, FieldRef count, instruction_t word) {
-    curr_rt_info.duration_ns = fieldValue(def, count, word);
+void seq_sim::update_rt_info(const SeqInstructionDef& def, instruction_t word) {
+    logEntry(fieldValue(def, resolveField(def, "COUNT"), word), m_realtimeTick);
+}
+
+void seq_sim::logEntry(uint64_t duration, uint64_t& realtimeTick) {
+    curr_rt_info.duration_ns = duration;
     rt_log.push_back(curr_rt_info);
     curr_rt_info.play_valid = false;
     curr_rt_info.acquire_valid = false;
@@ -70,100 +118,93 @@ void seq_sim::updateRtInfo(const SeqInstructionDef& def, FieldRef count, instruc
     curr_rt_info.ph_delta_ufine = 0;
     curr_rt_info.ph_delta_fine = 0;
     curr_rt_info.ph_delta_coarse = 0;
-    m_realtimeTick += curr_rt_info.duration_ns;
-    curr_rt_info.time_ns = m_realtimeTick;
+    realtimeTick += duration;
+    curr_rt_info.time_ns = realtimeTick;
 }
 
-bool seq_sim::processInstruction() {
-    if (!SeqSim::processInstruction())
-        return false;
-
-    // The base decoded the word at m_pc and left it to us.
-    const instruction_t word = m_decodedWord;
-    const SeqInstructionDef& def = *definitions()[m_decodedIndex];
-    const Resolved& r = m_rtResolved[m_decodedIndex];
-    const FieldRef* f = r.fields;
+template <bool Checked> SeqSim::Step seq_sim::execute(const Slot& s, instruction_t w, Machine& m) {
     t_rt_info& rt = curr_rt_info;
-    rt.str = def.mnemonic().c_str();
+    rt.str = s.def->mnemonic().c_str();
 
     // Values are stored into the 32-bit members as they are read.
     const auto s32 = [](uint32_t value) { return static_cast<int32_t>(value); };
+    const auto prefetched = [&](int i) { return immediateOrPrefetched<Checked>(s, i, w, m); };
+    const auto current = [&](int i) { return immediateOrCurrent<Checked>(s, i, w, m); };
+    const auto immediate = [&](int i) { return field<Checked>(s, i, w); };
     uint64_t ticks = 1;
-    switch (r.op) {
-    case RtOp::Foreign:
-        return true;
-    case RtOp::SwReq:
+    switch (s.op) {
+    case RT_SW_REQ:
         break;
-    case RtOp::SetMrk:
-        rt.mrk = s32(immediateOrPrefetchedRegisterValue(def, f[F_MRK], f[F_REG0], word));
+    case RT_SET_MRK:
+        rt.mrk = s32(prefetched(0));
         break;
-    case RtOp::SetPh:
-        rt.ph_coarse =
-            s32(immediateOrPrefetchedRegisterValue(def, f[F_PH_COARSE], f[F_REG0], word));
-        rt.ph_fine = s32(immediateOrRegisterValue(def, f[F_PH_FINE], f[F_REG1], word));
-        rt.ph_ufine = s32(immediateOrRegisterValue(def, f[F_PH_UFINE], f[F_REG2], word));
+    case RT_SET_PH:
+        rt.ph_coarse = s32(prefetched(0));
+        rt.ph_fine = s32(current(1));
+        rt.ph_ufine = s32(current(2));
         ticks = 3;
         break;
-    case RtOp::SetPhDelta:
-        rt.ph_delta_coarse =
-            s32(immediateOrPrefetchedRegisterValue(def, f[F_PH_COARSE], f[F_REG0], word));
-        rt.ph_delta_fine = s32(immediateOrRegisterValue(def, f[F_PH_FINE], f[F_REG1], word));
-        rt.ph_delta_ufine = s32(immediateOrRegisterValue(def, f[F_PH_UFINE], f[F_REG2], word));
+    case RT_SET_PH_DELTA:
+        rt.ph_delta_coarse = s32(prefetched(0));
+        rt.ph_delta_fine = s32(current(1));
+        rt.ph_delta_ufine = s32(current(2));
         ticks = 3;
         break;
-    case RtOp::SetAwgGain:
-        rt.awg_gain[0] = s32(immediateOrPrefetchedRegisterValue(def, f[F_GAIN0], f[F_REG0], word));
-        rt.awg_gain[1] = s32(immediateOrRegisterValue(def, f[F_GAIN1], f[F_REG1], word));
+    case RT_SET_AWG_GAIN:
+        rt.awg_gain[0] = s32(prefetched(0));
+        rt.awg_gain[1] = s32(current(1));
         ticks = 2;
         break;
-    case RtOp::SetAwgOffs:
-        rt.awg_offs[0] = s32(immediateOrPrefetchedRegisterValue(def, f[F_OFFS0], f[F_REG0], word));
-        rt.awg_offs[1] = s32(immediateOrRegisterValue(def, f[F_OFFS1], f[F_REG1], word));
+    case RT_SET_AWG_OFFS:
+        rt.awg_offs[0] = s32(prefetched(0));
+        rt.awg_offs[1] = s32(current(1));
         ticks = 2;
         break;
-    case RtOp::UpdParam:
+    case RT_UPD_PARAM:
         rt.param_valid = true;
-        updateRtInfo(def, f[F_COUNT], word);
+        logEntry(immediate(0), m.realtimeTick);
         break;
-    case RtOp::Play:
-        rt.wave_idx[0] =
-            s32(immediateOrPrefetchedRegisterValue(def, f[F_WAVE_IDX0], f[F_REG0], word));
-        rt.wave_idx[1] = s32(immediateOrRegisterValue(def, f[F_WAVE_IDX1], f[F_REG1], word));
+    case RT_PLAY:
+        rt.wave_idx[0] = s32(prefetched(0));
+        rt.wave_idx[1] = s32(current(1));
         rt.play_valid = true;
         rt.param_valid = true;
-        updateRtInfo(def, f[F_COUNT], word);
+        logEntry(immediate(2), m.realtimeTick);
         ticks = 2;
         break;
-    case RtOp::AcquireWeighed:
-        rt.acq_idx = s32(fieldValue(def, f[F_ACQ_IDX], word));
-        rt.bin_idx = s32(immediateOrPrefetchedRegisterValue(def, f[F_BIN_IDX], f[F_REG0], word));
-        rt.weight_idx[0] = s32(immediateOrRegisterValue(def, f[F_WEIGHT_IDX0], f[F_REG1], word));
-        rt.weight_idx[1] = s32(immediateOrRegisterValue(def, f[F_WEIGHT_IDX1], f[F_REG3], word));
+    case RT_ACQUIRE_WEIGHED:
+        rt.acq_idx = s32(immediate(0));
+        rt.bin_idx = s32(prefetched(1));
+        rt.weight_idx[0] = s32(current(2));
+        rt.weight_idx[1] = s32(current(3));
         rt.acquire_valid = true;
         rt.param_valid = true;
-        updateRtInfo(def, f[F_COUNT], word);
+        logEntry(immediate(4), m.realtimeTick);
         ticks = 3;
         break;
-    case RtOp::Acquire:
-        rt.acq_idx = s32(fieldValue(def, f[F_ACQ_IDX], word));
-        rt.bin_idx = s32(immediateOrPrefetchedRegisterValue(def, f[F_BIN_IDX], f[F_REG0], word));
+    case RT_ACQUIRE:
+        rt.acq_idx = s32(immediate(0));
+        rt.bin_idx = s32(prefetched(1));
         rt.weight_idx[0] = rt.weight_idx[1] = -1;
         rt.acquire_valid = true;
         rt.param_valid = true;
-        updateRtInfo(def, f[F_COUNT], word);
+        logEntry(immediate(2), m.realtimeTick);
         ticks = 2;
         break;
-    case RtOp::Wait:
-        rt.duration_ns = immediateOrPrefetchedRegisterValue(def, f[F_COUNT], f[F_REG0], word);
+    case RT_WAIT:
+        // Neither the flags nor the phase step are cleared.
+        rt.duration_ns = prefetched(0);
         rt_log.push_back(rt);
-        m_realtimeTick += rt.duration_ns;
-        rt.time_ns = m_realtimeTick;
+        m.realtimeTick += rt.duration_ns;
+        rt.time_ns = m.realtimeTick;
         break;
+    default: // executed by neither simulator
+        return Step::Foreign;
     }
-    m_pc += 1;
-    m_numInstr += 1;
-    m_classicalTick += ticks;
-    return false;
+    m.pc += 1;
+    m.numInstr += 1;
+    m.tick += ticks;
+    return Step::Executed;
 }
 
 std::string seq_sim::rt_log_text() const {

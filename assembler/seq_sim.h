@@ -61,48 +61,25 @@ protected:
     std::vector<rt_info> rt_log;
 
 private:
-    enum class RtOp : uint8_t {
-        Foreign, // executed by neither simulator
-        SwReq,
-        SetMrk,
-        SetPh,
-        SetPhDelta,
-        SetAwgGain,
-        SetAwgOffs,
-        UpdParam,
-        Play,
-        AcquireWeighed,
-        Acquire,
-        Wait
-    };
-    enum Field : uint8_t {
-        F_MRK,
-        F_PH_COARSE,
-        F_PH_FINE,
-        F_PH_UFINE,
-        F_GAIN0,
-        F_GAIN1,
-        F_OFFS0,
-        F_OFFS1,
-        F_WAVE_IDX0,
-        F_WAVE_IDX1,
-        F_ACQ_IDX,
-        F_BIN_IDX,
-        F_WEIGHT_IDX0,
-        F_WEIGHT_IDX1,
-        F_COUNT,
-        F_REG0,
-        F_REG1,
-        F_REG2,
-        F_REG3,
-        F_COUNT_
-    };
-    struct Resolved {
-        RtOp op = RtOp::Foreign;
-        FieldRef fields[F_COUNT_];
+    friend class SeqSim; // the base's run loop calls execute()
+
+    // The real-time operations, in the slots of the definitions that the base leaves.
+    enum RtOp : uint8_t {
+        RT_SW_REQ = OP_FIRST_EXTENSION,
+        RT_SET_MRK,
+        RT_SET_PH,
+        RT_SET_PH_DELTA,
+        RT_SET_AWG_GAIN,
+        RT_SET_AWG_OFFS,
+        RT_UPD_PARAM,
+        RT_PLAY,
+        RT_ACQUIRE_WEIGHED,
+        RT_ACQUIRE,
+        RT_WAIT
     };
 
-    void updateRtInfo(const SeqInstructionDef& def, FieldRef count, instruction_t word);
-
-    std::vector<Resolved> m_rtResolved; // by definition index of the base
+    // Executes a real-time instruction for the base's run loop (see SeqSim::step).
+    template <bool Checked> Step execute(const Slot& s, instruction_t word, Machine& m);
+    // update_rt_info with the duration read.
+    void logEntry(uint64_t duration, uint64_t& realtimeTick);
 };

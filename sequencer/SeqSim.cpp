@@ -3,17 +3,13 @@
 #include <cstdio>
 #include <exception>
 #include <sstream>
+#include <typeinfo>
 
 #include "base/Logging.h"
-#include "sequencer/seqprocessor/SeqProcError.h"
 
-namespace {
-
-constexpr const char* s_fieldNames[] = {"IMM", "REG0", "REG1", "REG2", "INSTR_ADDR"};
-
-} // namespace
-
-SeqSim::SeqSim() : simDirective(".SIM") {}
+SeqSim::SeqSim() : simDirective(".SIM") {
+    buildDecodeTables();
+}
 
 SeqSim::SeqSim(SeqProcessor* processor)
     : m_SP(processor), simDirective(".SIM"),
@@ -41,79 +37,168 @@ void SeqSim::asmSectionFinish(AsmErrorList&) {}
 // ---------------------------------------------------------------------------------------
 // Decoding
 
+namespace {
+
+// Bits needed for the values 0 to `limit`.
+uint32_t bitsFor(uint64_t limit) {
+    uint32_t bits = 0;
+    while (bits < 64 && (limit >> bits) != 0)
+        ++bits;
+    return bits;
+}
+
+} // namespace
+
 void SeqSim::buildDecodeTables() {
+    // Slot 0 is the empty slot; until a processor is known every word decodes to it.
+    m_slots.assign(1, Slot{});
+    m_slotIndex.assign(1, 0);
     if (m_SP == nullptr)
         return;
     const SeqInstructionSet& set = m_SP->instructionSet();
-    if (set.opcodeField())
-        m_opcodeField = *set.opcodeField();
-    if (set.selectField())
-        m_selectField = *set.selectField();
+    // The same shifts and masks as the instruction set's own decoding (mask 0 without field).
+    if (set.opcodeField()) {
+        m_opcodeShift = set.opcodeField()->shift();
+        m_opcodeMask = static_cast<uint32_t>(set.opcodeField()->range());
+    }
+    if (set.selectField()) {
+        m_selectShift = set.selectField()->shift();
+        m_selectMask = static_cast<uint32_t>(set.selectField()->range());
+    }
 
-    // Collect the definitions by opcode and select.
-    uint32_t opcodeSlots = 0;
-    std::vector<std::vector<uint32_t>> bySelect;
+    uint64_t maxOpcode = 0, maxSelect = 0;
     for (const auto& variations : set) {
         for (const auto& def : variations) {
-            auto shared =
+            const auto& shared =
                 set.find(static_cast<unsigned>(def.opcode()), static_cast<unsigned>(def.select()));
-            if (!shared)
+            // A definition beyond the fields' masks is never decoded from a word.
+            if (!shared || static_cast<unsigned>(shared->opcode()) > m_opcodeMask ||
+                static_cast<unsigned>(shared->select()) > m_selectMask)
                 continue;
-            const auto opcode = static_cast<uint32_t>(shared->opcode());
-            const auto select = static_cast<uint32_t>(shared->select());
-            if (opcode >= opcodeSlots) {
-                opcodeSlots = opcode + 1;
-                bySelect.resize(opcodeSlots);
-            }
-            auto& selects = bySelect[opcode];
-            if (select >= selects.size())
-                selects.resize(select + 1, s_no_index);
-            selects[select] = static_cast<uint32_t>(m_definitions.size());
-            m_definitions.push_back(std::move(shared));
+            maxOpcode = std::max<uint64_t>(maxOpcode, static_cast<unsigned>(shared->opcode()));
+            maxSelect = std::max<uint64_t>(maxSelect, static_cast<unsigned>(shared->select()));
+            m_definitions.push_back(shared);
         }
     }
-    m_opcodeStart.assign(opcodeSlots + 1, 0);
-    for (uint32_t opcode = 0; opcode < opcodeSlots; ++opcode) {
-        m_opcodeStart[opcode] = static_cast<uint32_t>(m_decodeBySelect.size());
-        m_decodeBySelect.insert(m_decodeBySelect.end(), bySelect[opcode].begin(),
-                                bySelect[opcode].end());
-    }
-    m_opcodeStart[opcodeSlots] = static_cast<uint32_t>(m_decodeBySelect.size());
+    // Opcodes and selects beyond the largest defined ones are clamped to one more than it,
+    // which has no definition.
+    m_opcodeLimit = static_cast<uint32_t>(std::min<uint64_t>(maxOpcode + 1, m_opcodeMask));
+    m_selectLimit = static_cast<uint32_t>(std::min<uint64_t>(maxSelect + 1, m_selectMask));
+    m_selectBits = bitsFor(m_selectLimit);
+    const uint64_t entries = (uint64_t{m_opcodeLimit} + 1) << m_selectBits;
+    if (entries > (uint64_t{1} << 24) || m_definitions.size() >= 0xFFFF)
+        throwBug("SeqSim", __LINE__, "buildDecodeTables",
+                 "opcodes or selects of the instruction set too large to decode");
+    m_slotIndex.assign(static_cast<size_t>(entries), 0);
 
-    // What each definition executes, and the fields it reads.
+    // What each definition executes and where its operands are.
     static constexpr struct {
         const char* mnemonic;
         Op op;
-    } s_ops[] = {
-        {"illegal", Op::Illegal}, {"stop", Op::Stop}, {"nop", Op::Nop},   {"jmp", Op::Jmp},
-        {"jge", Op::Jge},         {"jlt", Op::Jlt},   {"loop", Op::Loop}, {"move", Op::Move},
-        {"not", Op::Not},         {"add", Op::Add},   {"sub", Op::Sub},   {"and", Op::And},
-        {"or", Op::Or},           {"xor", Op::Xor},   {"asl", Op::Asl},   {"asr", Op::Asr}};
-    m_resolved.resize(m_definitions.size());
-    for (size_t i = 0; i < m_definitions.size(); ++i) {
-        const SeqInstructionDef& def = *m_definitions[i];
-        Resolved& r = m_resolved[i];
+    } s_ops[] = {{"illegal", OP_ILLEGAL}, {"stop", OP_STOP}, {"nop", OP_NOP},   {"jmp", OP_JMP},
+                 {"jge", OP_JGE},         {"jlt", OP_JLT},   {"loop", OP_LOOP}, {"move", OP_MOVE},
+                 {"not", OP_NOT},         {"add", OP_ADD},   {"sub", OP_SUB},   {"and", OP_AND},
+                 {"or", OP_OR},           {"xor", OP_XOR},   {"asl", OP_ASL},   {"asr", OP_ASR}};
+    for (const auto& shared : m_definitions) {
+        const SeqInstructionDef& def = *shared;
+        Slot slot;
+        slot.op = OP_FOREIGN;
+        slot.select = def.select() != 0;
+        slot.def = &def;
         for (const auto& entry : s_ops) {
             if (def.mnemonic() == entry.mnemonic) {
-                r.op = entry.op;
+                slot.op = entry.op;
                 break;
             }
         }
-        for (int f = 0; f < F_COUNT_; ++f)
-            r.fields[f] = resolveField(def, s_fieldNames[f]);
+        // The operands in the order in which the operation reads them; the select value
+        // chooses between an immediate field and a register field.
+        const bool imm = slot.select;
+        Operand* a = slot.arg;
+        switch (slot.op) {
+        case OP_JMP:
+            a[0] = imm ? operand(def, "INSTR_ADDR", false) : operand(def, "REG2", true);
+            break;
+        case OP_JGE:
+        case OP_JLT:
+            a[0] = operand(def, "REG1", true);
+            a[1] = operand(def, "IMM", false);
+            a[2] = imm ? operand(def, "INSTR_ADDR", false) : operand(def, "REG2", true);
+            break;
+        case OP_LOOP:
+            a[0] = operand(def, "REG1", true);
+            a[1] = imm ? operand(def, "INSTR_ADDR", false) : operand(def, "REG2", true);
+            break;
+        case OP_MOVE:
+        case OP_NOT:
+            a[0] = imm ? operand(def, "IMM", false) : operand(def, "REG0", true);
+            a[1] = operand(def, "REG2", true);
+            break;
+        case OP_ADD:
+        case OP_SUB:
+        case OP_AND:
+        case OP_OR:
+        case OP_XOR:
+        case OP_ASL:
+        case OP_ASR:
+            a[0] = operand(def, "REG1", true);
+            a[1] = imm ? operand(def, "IMM", false) : operand(def, "REG0", true);
+            a[2] = operand(def, "REG2", true);
+            break;
+        default:
+            break;
+        }
+        const uint64_t opcode =
+            std::min<uint64_t>(static_cast<unsigned>(def.opcode()), m_opcodeLimit);
+        const uint64_t select =
+            std::min<uint64_t>(static_cast<unsigned>(def.select()), m_selectLimit);
+        m_slotIndex[(opcode << m_selectBits) | select] = static_cast<uint16_t>(m_slots.size());
+        m_slots.push_back(slot);
     }
 }
 
-void SeqSim::throwInstructionNotFound(unsigned opcode, unsigned select) {
+SeqSim::Operand SeqSim::operand(const SeqInstructionDef& def, const char* name, bool isRegister) {
+    Operand a;
+    a.used = true;
+    a.isRegister = isRegister;
+    a.name = name;
+    if (const auto& field = def.getField(name)) {
+        a.present = true;
+        a.shift = static_cast<uint8_t>(field->shift());
+        a.mask = static_cast<uint32_t>(field->range());
+    }
+    return a;
+}
+
+bool SeqSim::operandsInRange() const {
+    const uint32_t count = m_SP->numRegisters();
+    if (m_registerWrittenAtTick.size() != count || m_registerPreviousValues.size() != count)
+        return false;
+    for (const Slot& slot : m_slots)
+        for (const Operand& a : slot.arg)
+            if (a.used && (!a.present || (a.isRegister && a.mask >= count)))
+                return false;
+    return true;
+}
+
+void SeqSim::throwInstructionNotFound(instruction_t word) const {
+    const uint32_t opcode = static_cast<uint32_t>(word >> m_opcodeShift) & m_opcodeMask;
+    const uint32_t select = static_cast<uint32_t>(word >> m_selectShift) & m_selectMask;
     throw SeqProcInstructionNotFoundError("Binary instruction with opcode=")
         << opcode << " select=" << (select != 0 ? "1" : "0") << " not supported";
+}
+
+void SeqSim::throwPcOutOfRange(address_t pc) const {
+    if (m_SP != nullptr)
+        (void)m_SP->readInstructionMem(pc); // throws: pc is beyond the memory
+    throw SeqProcMemoryError("Attempt to read instruction at address ")
+        << pc << " beyond maximum address " << static_cast<address_t>(-1);
 }
 
 SeqSim::FieldRef SeqSim::resolveField(const SeqInstructionDef& def, const char* name) {
     FieldRef ref;
     ref.name = name;
-    const auto field = def.getField(name);
-    ref.field = field.get(); // kept alive by the definition
+    ref.field = def.getField(name).get(); // kept alive by the definition
     return ref;
 }
 
@@ -125,7 +210,7 @@ void SeqSim::throwArgumentNotFound(const SeqInstructionDef& def, const char* fie
 }
 
 // ---------------------------------------------------------------------------------------
-// Field and register access
+// Field and register access by name
 
 SeqSim::register_t SeqSim::getImmediateValue(const SeqInstructionDef& def,
                                              const std::string& fieldName,
@@ -136,7 +221,7 @@ SeqSim::register_t SeqSim::getImmediateValue(const SeqInstructionDef& def,
 SeqSim::register_t SeqSim::getPrefetchedRegisterValue(const SeqInstructionDef& def,
                                                       const std::string& registerField,
                                                       instruction_t word) const {
-    return prefetchedRegisterValue(def, resolveField(def, registerField.c_str()), word);
+    return getPrefetchedRegister(getImmediateValue(def, registerField, word));
 }
 
 SeqSim::register_t SeqSim::getImmediateOrPrefetchedRegisterValue(const SeqInstructionDef& def,
@@ -179,142 +264,56 @@ void SeqSim::initRegisters() {
 }
 
 void SeqSim::getALUArgs1(ALUArgs1& args, const SeqInstructionDef& def, instruction_t word) {
-    Resolved r;
-    for (int f = 0; f < F_COUNT_; ++f)
-        r.fields[f] = resolveField(def, s_fieldNames[f]);
-    aluArgs1(args, def, r, word);
-}
-
-void SeqSim::getALUArgs2(ALUArgs2& args, const SeqInstructionDef& def, instruction_t word) {
-    Resolved r;
-    for (int f = 0; f < F_COUNT_; ++f)
-        r.fields[f] = resolveField(def, s_fieldNames[f]);
-    aluArgs2(args, def, r, word);
-}
-
-void SeqSim::aluArgs1(ALUArgs1& args, const SeqInstructionDef& def, const Resolved& r,
-                      instruction_t word) {
-    args.op_val = immediateOrPrefetchedRegisterValue(def, r.fields[F_IMM], r.fields[F_REG0], word);
-    args.dst_addr = fieldValue(def, r.fields[F_REG2], word);
+    args.op_val = getImmediateOrPrefetchedRegisterValue(def, "IMM", "REG0", word);
+    args.dst_addr = getImmediateValue(def, "REG2", word);
     m_classicalTick += 1;
 }
 
-void SeqSim::aluArgs2(ALUArgs2& args, const SeqInstructionDef& def, const Resolved& r,
-                      instruction_t word) {
-    args.lft_val = prefetchedRegisterValue(def, r.fields[F_REG1], word);
-    args.rgt_val = immediateOrRegisterValue(def, r.fields[F_IMM], r.fields[F_REG0], word);
+void SeqSim::getALUArgs2(ALUArgs2& args, const SeqInstructionDef& def, instruction_t word) {
+    args.lft_val = getPrefetchedRegisterValue(def, "REG1", word);
+    args.rgt_val = getImmediateOrRegisterValue(def, "IMM", "REG0", word);
     if (def.select() == 0)
         m_classicalTick += 1;
-    args.dst_addr = fieldValue(def, r.fields[F_REG2], word);
+    args.dst_addr = getImmediateValue(def, "REG2", word);
     m_classicalTick += 1;
 }
 
 // ---------------------------------------------------------------------------------------
 // Execution
 
-bool SeqSim::processInstruction() {
-    const instruction_t word = m_SP->readInstructionMem(m_pc);
-    const uint32_t index = decode(word);
-    m_decodedWord = word;
-    m_decodedIndex = index;
-    const SeqInstructionDef& def = *m_definitions[index];
-    const Resolved& r = m_resolved[index];
-    const FieldRef* f = r.fields;
-
-    bool advance = true;
-    switch (r.op) {
-    case Op::Foreign:
-        return true;
-    case Op::Illegal:
-        throw VexaIllegalInterrupt("ILLEGAL instruction at instruction address: ", m_pc);
-    case Op::Stop:
-        m_running = false;
-        advance = false;
-        break;
-    case Op::Nop:
-        break;
-    case Op::Jmp:
-        jumpPC(immediateOrPrefetchedRegisterValue(def, f[F_INSTR_ADDR], f[F_REG2], word));
-        advance = false;
-        break;
-    case Op::Jge:
-    case Op::Jlt: {
-        const register_t c = prefetchedRegisterValue(def, f[F_REG1], word);
-        const register_t i = fieldValue(def, f[F_IMM], word);
-        if ((r.op == Op::Jge) == (c >= i)) {
-            jumpPC(immediateOrRegisterValue(def, f[F_INSTR_ADDR], f[F_REG2], word));
-            advance = false;
-        }
-        break;
+SeqSim::Machine SeqSim::loadMachine() {
+    Machine m{};
+    if (m_SP != nullptr) {
+        m.code = m_SP->instructionMemory().data();
+        m.codeSize = m_SP->instructionMemSizeWords();
+        // The storage that writeRegisterFast writes.
+        m.reg = const_cast<register_t*>(m_SP->dataMemory().data());
     }
-    case Op::Loop: {
-        const address_t a = fieldValue(def, f[F_REG1], word);
-        const register_t n = getPrefetchedRegister(a) - 1u;
-        setRegister(a, n);
-        if (n != 0) {
-            jumpPC(immediateOrRegisterValue(def, f[F_INSTR_ADDR], f[F_REG2], word));
-            advance = false;
-        }
-        break;
-    }
-    case Op::Move: {
-        const register_t v = immediateOrPrefetchedRegisterValue(def, f[F_IMM], f[F_REG0], word);
-        m_SP->writeRegister(fieldValue(def, f[F_REG2], word), v);
-        break;
-    }
-    case Op::Not: {
-        ALUArgs1 args;
-        aluArgs1(args, def, r, word);
-        setRegister(args.dst_addr, static_cast<register_t>(~args.op_val));
-        break;
-    }
-    default: {
-        ALUArgs2 args;
-        aluArgs2(args, def, r, word);
-        value_t result = 0;
-        switch (r.op) {
-        case Op::Add:
-            result = args.lft_val + args.rgt_val;
-            break;
-        case Op::Sub:
-            result = args.lft_val - args.rgt_val;
-            break;
-        case Op::And:
-            result = args.lft_val & args.rgt_val;
-            break;
-        case Op::Or:
-            result = args.lft_val | args.rgt_val;
-            break;
-        case Op::Xor:
-            result = args.lft_val ^ args.rgt_val;
-            break;
-        case Op::Asl:
-            result = args.lft_val << (args.rgt_val % 64);
-            break;
-        case Op::Asr:
-            // Register values are unsigned: a logical shift with zero fill.
-            result = args.lft_val >> (args.rgt_val % 64);
-            break;
-        default:
-            break;
-        }
-        setRegister(args.dst_addr, static_cast<register_t>(result));
-        break;
-    }
-    }
-    if (advance)
-        m_pc += 1;
-    m_numInstr += 1;
-    m_classicalTick += 1;
-    return false;
+    m.pc = m_pc;
+    m.numInstr = m_numInstr;
+    m.tick = m_classicalTick;
+    m.realtimeTick = m_realtimeTick;
+    m.jumpTicks = static_cast<uint64_t>(m_clPipeLineSize);
+    m.previous = m_registerPreviousValues.data();
+    m.writtenAt = m_registerWrittenAtTick.data();
+    m.regCount = static_cast<uint32_t>(
+        std::min(m_registerPreviousValues.size(), m_registerWrittenAtTick.size()));
+    return m;
 }
 
-bool SeqSim::simulate(int maxInstructions, UIStr& message) {
-    message.clear();
-    if (m_SP == nullptr) {
-        message = "Can not simulate: No processor defined.";
-        return true;
-    }
+void SeqSim::storeMachine(const Machine& m) {
+    m_pc = m.pc;
+    m_numInstr = m.numInstr;
+    m_classicalTick = m.tick;
+    m_realtimeTick = m.realtimeTick;
+}
+
+bool SeqSim::processInstruction() {
+    NoExtension none;
+    return processInstructionWith(none);
+}
+
+void SeqSim::beginRun() {
     const auto watch = m_timers.add("Vexa processor", "instruction");
     initRegisters();
     m_classicalTick = 0;
@@ -322,40 +321,55 @@ bool SeqSim::simulate(int maxInstructions, UIStr& message) {
     m_numInstr = 0;
     m_pc = 0;
     m_running = true;
-    m_decodedIndex = s_no_index;
     watch->start();
+}
 
-    bool result = false;
+void SeqSim::budgetMessage(int maxInstructions, UIStr& message) {
+    message = stringCat("Maximum number of instructions reached (", maxInstructions,
+                        "). Could the program be running an infinite loop?");
+}
+
+bool SeqSim::simulate(int maxInstructions, UIStr& message) {
+    // The run loop with the instructions compiled in, unless a derived class may have
+    // replaced processInstruction().
+    if (typeid(*this) == typeid(SeqSim)) {
+        NoExtension none;
+        return simulateWith(maxInstructions, message, none);
+    }
+    message.clear();
+    if (m_SP == nullptr) {
+        message = "Can not simulate: No processor defined.";
+        return true;
+    }
+    beginRun();
+    const bool result = runVirtual(maxInstructions, message);
+    stopTimers();
+    return result;
+}
+
+bool SeqSim::runVirtual(int maxInstructions, UIStr& message) {
     const auto budget = static_cast<uint32_t>(maxInstructions);
     try {
         while (true) {
-            if (!m_running) {
-                result = false;
-                break;
-            }
+            if (!m_running)
+                return false;
             if (processInstruction()) {
-                const uint32_t index = decode(m_SP->readInstructionMem(m_pc));
-                message = stringCat("Instruction ", m_definitions[index]->mnemonic(),
+                message = stringCat("Instruction ",
+                                    decodeSlot(m_SP->readInstructionMem(m_pc)).def->mnemonic(),
                                     " not yet supported.");
-                result = true;
-                break;
+                return true;
             }
             if (m_numInstr > budget) {
-                message = stringCat("Maximum number of instructions reached (", maxInstructions,
-                                    "). Could the program be running an infinite loop?");
-                result = true;
-                break;
+                budgetMessage(maxInstructions, message);
+                return true;
             }
         }
     } catch (VexaInterrupt& interrupt) {
         message = stringCat(interrupt.message(), " ", interrupt.instructionAddress());
-        result = true;
     } catch (std::exception& error) {
         message = error.what();
-        result = true;
     }
-    stopTimers();
-    return result;
+    return true;
 }
 
 bool SeqSim::simulate(int maxInstructions) {

@@ -5,6 +5,7 @@
 // section handler of ".SIM".
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -14,6 +15,7 @@
 #include "base/utils/stringUtils.h"
 #include "sequencer/AsmSection.h"
 #include "sequencer/seqprocessor/SeqInstructionDef.h"
+#include "sequencer/seqprocessor/SeqProcError.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
 
 class SeqSim : public AsmSection {
@@ -34,6 +36,8 @@ public:
     };
 
     SeqSim();
+    // The decoding tables are built here from the processor's instruction set, which is
+    // not changed afterwards.
     explicit SeqSim(SeqProcessor* processor);
     ~SeqSim() override;
 
@@ -55,7 +59,7 @@ public:
     // this simulator executes (nothing changed then).
     virtual bool processInstruction();
 
-    // Operand reads by field name (see also the cached forms below).
+    // Operand reads by field name.
     register_t getImmediateValue(const SeqInstructionDef& def, const std::string& fieldName,
                                  instruction_t word) const;
     // Register `address` as a read that was issued ahead sees it: its value before its latest
@@ -97,6 +101,8 @@ public:
     const HiResStopWatchSet& timers() const { return m_timers; }
 
 protected:
+    // ---- Field access by name (the operations above, and derived simulators)
+
     // A field of a definition resolved once, with its name for the error of a definition
     // that lacks it (field is null then).
     struct FieldRef {
@@ -104,52 +110,163 @@ protected:
         const char* name = "";
     };
     static FieldRef resolveField(const SeqInstructionDef& def, const char* name);
-
     register_t fieldValue(const SeqInstructionDef& def, FieldRef ref, instruction_t word) const {
         if (ref.field == nullptr)
             throwArgumentNotFound(def, ref.name);
         return static_cast<register_t>(ref.field->get(word));
     }
-    register_t prefetchedRegisterValue(const SeqInstructionDef& def, FieldRef reg,
-                                       instruction_t word) const {
-        return getPrefetchedRegister(fieldValue(def, reg, word));
-    }
-    register_t immediateOrPrefetchedRegisterValue(const SeqInstructionDef& def, FieldRef imm,
-                                                  FieldRef reg, instruction_t word) const {
-        return def.select() != 0 ? fieldValue(def, imm, word)
-                                 : prefetchedRegisterValue(def, reg, word);
-    }
-    register_t immediateOrRegisterValue(const SeqInstructionDef& def, FieldRef imm, FieldRef reg,
-                                        instruction_t word) const {
-        return def.select() != 0 ? fieldValue(def, imm, word)
-                                 : m_SP->readRegister(fieldValue(def, reg, word));
-    }
     [[noreturn]] static void throwArgumentNotFound(const SeqInstructionDef& def,
                                                    const char* fieldName);
 
-    // Decoding: every definition of the instruction set gets a dense index when the
-    // simulator is constructed; derived simulators keep their own tables by that index.
-    static constexpr uint32_t s_no_index = 0xFFFFFFFF;
-    const std::vector<std::shared_ptr<const SeqInstructionDef>>& definitions() const {
-        return m_definitions;
-    }
-    // The index of the definition of `word`; throws SeqProcInstructionNotFoundError.
-    uint32_t decode(instruction_t word) const {
-        const auto opcode = static_cast<unsigned>(m_opcodeField.get(word));
-        const auto select = static_cast<unsigned>(m_selectField.get(word));
-        if (opcode + 1 < m_opcodeStart.size()) {
-            const uint32_t start = m_opcodeStart[opcode];
-            if (select < m_opcodeStart[opcode + 1] - start) {
-                const uint32_t index = m_decodeBySelect[start + select];
-                if (index != s_no_index)
-                    return index;
-            }
+    // ---- Decoded instructions
+    //
+    // Every (opcode, select) pair of the instruction set has a Slot that says what the
+    // definition executes (`op`) and where its operands are (shift and mask). A word is
+    // decoded by two shifts and masks and a table look-up, and the operands by one shift and
+    // mask each, instead of by mnemonic and field name per executed instruction.
+
+    enum Op : uint8_t {
+        OP_NONE,    // no definition for this opcode and select
+        OP_FOREIGN, // a definition that no simulator executes
+        OP_ILLEGAL,
+        OP_STOP,
+        OP_NOP,
+        OP_JMP,
+        OP_JGE,
+        OP_JLT,
+        OP_LOOP,
+        OP_MOVE,
+        OP_NOT,
+        OP_ADD,
+        OP_SUB,
+        OP_AND,
+        OP_OR,
+        OP_XOR,
+        OP_ASL,
+        OP_ASR,
+        OP_FIRST_EXTENSION = 32 // a derived simulator's own operations start here
+    };
+    // An operand: its field, and whether its value is used as a register address.
+    struct Operand {
+        uint32_t mask = 0; // the field's mask cut to 32 bits: values are taken as 32 bits
+        uint8_t shift = 0;
+        bool used = false;    // the operation reads this operand
+        bool present = false; // the definition has the field
+        bool isRegister = false;
+        const char* name = ""; // for the error of a definition that lacks the field
+
+        register_t value(instruction_t word) const {
+            return static_cast<register_t>(word >> shift) & mask;
         }
-        throwInstructionNotFound(opcode, select);
+    };
+    static constexpr int s_maxOperands = 5;
+    struct Slot {
+        uint8_t op = OP_NONE;
+        bool select = false; // the select value is not 0: the immediate variant
+        const SeqInstructionDef* def = nullptr;
+        Operand arg[s_maxOperands];
+    };
+    // Operand `name` of `def`, as an immediate or (isRegister) a register address.
+    static Operand operand(const SeqInstructionDef& def, const char* name, bool isRegister);
+    // The slots of all definitions, in instruction set order; a derived simulator gives the
+    // OP_FOREIGN ones its own operations and operands in its constructor.
+    std::vector<Slot>& slots() { return m_slots; }
+    const std::vector<Slot>& slots() const { return m_slots; }
+    // The slot of `word`; throws SeqProcInstructionNotFoundError when there is none.
+    const Slot& decodeSlot(instruction_t word) const {
+        const Slot& slot = slotOf(word);
+        if (slot.op == OP_NONE)
+            throwInstructionNotFound(word);
+        return slot;
     }
-    // Word and definition index of the instruction that processInstruction decoded last.
-    instruction_t m_decodedWord = 0;
-    uint32_t m_decodedIndex = s_no_index;
+
+    // ---- Execution
+    //
+    // The state of a run, kept in local variables while the run loop executes (the members
+    // are written back when it ends), and the storage it works on.
+    struct Machine {
+        const instruction_t* code;
+        address_t codeSize;
+        address_t pc;
+        uint32_t numInstr;
+        uint64_t tick;
+        uint64_t realtimeTick;
+        uint64_t jumpTicks;
+        register_t* reg;
+        uint32_t* previous;
+        uint64_t* writtenAt;
+        uint32_t regCount;
+    };
+    enum class Step : uint8_t { Executed, Stopped, Foreign };
+    // For the simulator without operations of its own.
+    struct NoExtension {
+        template <bool Checked> Step execute(const Slot&, instruction_t, Machine&) {
+            return Step::Foreign;
+        }
+    };
+
+    Machine loadMachine();
+    void storeMachine(const Machine& m);
+
+    // One instruction. `ext.execute<Checked>(slot, word, machine)` executes the operations
+    // from OP_FOREIGN on. Checked: every operand field and register address is checked as
+    // it is read, and a failure is thrown with its message. Unchecked: the caller has made
+    // sure with operandsInRange() that no check can fail.
+    template <bool Checked, class Ext> Step step(Machine& m, Ext& ext);
+    // processInstruction() of a simulator with the extension `ext`.
+    template <class Ext> bool processInstructionWith(Ext& ext);
+    // simulate(int, UIStr&) with `ext`, its processInstruction() not called virtually.
+    template <class Ext> bool simulateWith(int maxInstructions, UIStr& message, Ext& ext);
+
+    // Operand reads and register writes of the run loop.
+    template <bool Checked> register_t field(const Slot& s, int i, instruction_t word) const {
+        const Operand& a = s.arg[i];
+        if constexpr (Checked)
+            if (!a.present)
+                throwArgumentNotFound(*s.def, a.name);
+        return a.value(word);
+    }
+    template <bool Checked> register_t currentRegister(const Machine& m, address_t a) const {
+        if constexpr (Checked)
+            return m_SP->readRegister(a);
+        else
+            return m.reg[a];
+    }
+    template <bool Checked> register_t prefetchedRegister(const Machine& m, address_t a) const {
+        if constexpr (Checked) {
+            if (a < m.regCount && m.writtenAt[a] + 1 >= m.tick)
+                return m.previous[a];
+            return m_SP->readRegister(a);
+        } else {
+            // Both loads are in range: a select instead of a branch on the data.
+            const register_t previous = m.previous[a];
+            const register_t current = m.reg[a];
+            return m.writtenAt[a] + 1 >= m.tick ? previous : current;
+        }
+    }
+    template <bool Checked>
+    register_t immediateOrPrefetched(const Slot& s, int i, instruction_t word,
+                                     const Machine& m) const {
+        const register_t v = field<Checked>(s, i, word);
+        return s.select ? v : prefetchedRegister<Checked>(m, v);
+    }
+    template <bool Checked>
+    register_t immediateOrCurrent(const Slot& s, int i, instruction_t word,
+                                  const Machine& m) const {
+        const register_t v = field<Checked>(s, i, word);
+        return s.select ? v : currentRegister<Checked>(m, v);
+    }
+    template <bool Checked> void writeRegister(Machine& m, address_t a, register_t v) {
+        if (Checked && (a >= m.regCount || a >= m_SP->numRegisters()))
+            throwRegisterWriteError(a);
+        m.previous[a] = m.reg[a];
+        m.writtenAt[a] = m.tick;
+        m.reg[a] = v;
+    }
+    static void jump(Machine& m, address_t target) {
+        m.pc = target;
+        m.tick += m.jumpTicks;
+    }
 
     void jumpPC(address_t target) {
         m_pc = target;
@@ -170,46 +287,215 @@ protected:
     bool m_running = false;
 
 private:
-    enum class Op : uint8_t {
-        Foreign, // not executed here
-        Illegal,
-        Stop,
-        Nop,
-        Jmp,
-        Jge,
-        Jlt,
-        Loop,
-        Move,
-        Not,
-        Add,
-        Sub,
-        And,
-        Or,
-        Xor,
-        Asl,
-        Asr
-    };
-    enum Field : uint8_t { F_IMM, F_REG0, F_REG1, F_REG2, F_INSTR_ADDR, F_COUNT_ };
-    struct Resolved {
-        Op op = Op::Foreign;
-        FieldRef fields[F_COUNT_];
-    };
-
     void buildDecodeTables();
-    void aluArgs1(ALUArgs1& args, const SeqInstructionDef& def, const Resolved& r,
-                  instruction_t word);
-    void aluArgs2(ALUArgs2& args, const SeqInstructionDef& def, const Resolved& r,
-                  instruction_t word);
-    [[noreturn]] void throwRegisterWriteError(address_t address) const;
-    [[noreturn]] static void throwInstructionNotFound(unsigned opcode, unsigned select);
+    const Slot& slotOf(instruction_t word) const {
+        // Values beyond the largest defined opcode or select share one empty slot, so the
+        // table has no gaps to fill for wide fields.
+        const auto opcode =
+            std::min(static_cast<uint32_t>(word >> m_opcodeShift) & m_opcodeMask, m_opcodeLimit);
+        const auto select =
+            std::min(static_cast<uint32_t>(word >> m_selectShift) & m_selectMask, m_selectLimit);
+        return m_slots[m_slotIndex[(opcode << m_selectBits) | select]];
+    }
+    // Whether every operand that some slot uses exists and every register address that it
+    // can hold is below the register count: the unchecked run loop relies on it.
+    bool operandsInRange() const;
+    // Begins a run: a new stopwatch, cleared registers and counters.
+    void beginRun();
+    // The run loop of simulate(int, UIStr&) that calls processInstruction() virtually.
+    bool runVirtual(int maxInstructions, UIStr& message);
+    template <bool Checked, class Ext> bool runLoop(int maxInstructions, UIStr& message, Ext& ext);
+    static void budgetMessage(int maxInstructions, UIStr& message);
 
+    [[noreturn]] void throwPcOutOfRange(address_t pc) const;
+    [[noreturn]] void throwRegisterWriteError(address_t address) const;
+    [[noreturn]] void throwInstructionNotFound(instruction_t word) const;
+
+    // Keeps the definitions that the slots point to alive.
     std::vector<std::shared_ptr<const SeqInstructionDef>> m_definitions;
-    std::vector<Resolved> m_resolved;
-    // Definition index by opcode and select: the selects of opcode k occupy
-    // m_decodeBySelect[m_opcodeStart[k] .. m_opcodeStart[k + 1]).
-    std::vector<uint32_t> m_opcodeStart;
-    std::vector<uint32_t> m_decodeBySelect;
-    // Copies of the instruction set's opcode and select fields (mask 0 when it has none).
-    SeqField m_opcodeField;
-    SeqField m_selectField;
+    // m_slots[0] is the empty slot; m_slotIndex maps (opcode << m_selectBits) | select to a
+    // slot, with opcode and select clamped to their limits.
+    std::vector<Slot> m_slots;
+    std::vector<uint16_t> m_slotIndex;
+    uint32_t m_opcodeShift = 0;
+    uint32_t m_opcodeMask = 0;
+    uint32_t m_opcodeLimit = 0;
+    uint32_t m_selectShift = 0;
+    uint32_t m_selectMask = 0;
+    uint32_t m_selectLimit = 0;
+    uint32_t m_selectBits = 0;
 };
+
+// ---------------------------------------------------------------------------------------
+// The run loop. It is a template in this header so that a derived simulator's operations
+// are compiled into it: no virtual call and no second decode per instruction.
+
+template <bool Checked, class Ext> SeqSim::Step SeqSim::step(Machine& m, Ext& ext) {
+    if (m.pc >= m.codeSize)
+        throwPcOutOfRange(m.pc);
+    const instruction_t w = m.code[m.pc];
+    const Slot& s = slotOf(w);
+
+    bool advance = true; // false when the instruction set m.pc
+    switch (s.op) {
+    case OP_NONE:
+        throwInstructionNotFound(w);
+    case OP_ILLEGAL:
+        throw VexaIllegalInterrupt("ILLEGAL instruction at instruction address: ", m.pc);
+    case OP_STOP:
+        m_running = false;
+        m.numInstr += 1;
+        m.tick += 1;
+        return Step::Stopped;
+    case OP_NOP:
+        break;
+    case OP_JMP:
+        jump(m, immediateOrPrefetched<Checked>(s, 0, w, m));
+        advance = false;
+        break;
+    case OP_JGE:
+    case OP_JLT: {
+        const register_t c = prefetchedRegister<Checked>(m, field<Checked>(s, 0, w));
+        const register_t i = field<Checked>(s, 1, w);
+        if ((s.op == OP_JGE) == (c >= i)) {
+            jump(m, immediateOrCurrent<Checked>(s, 2, w, m));
+            advance = false;
+        }
+        break;
+    }
+    case OP_LOOP: {
+        const address_t a = field<Checked>(s, 0, w);
+        const register_t n = prefetchedRegister<Checked>(m, a) - 1u;
+        writeRegister<Checked>(m, a, n);
+        if (n != 0) {
+            jump(m, immediateOrCurrent<Checked>(s, 1, w, m));
+            advance = false;
+        }
+        break;
+    }
+    case OP_MOVE: {
+        // A move records neither a previous value nor a write tick.
+        const register_t v = immediateOrPrefetched<Checked>(s, 0, w, m);
+        const address_t d = field<Checked>(s, 1, w);
+        if constexpr (Checked)
+            m_SP->writeRegister(d, v);
+        else
+            m.reg[d] = v;
+        break;
+    }
+    case OP_NOT: {
+        const value_t v = immediateOrPrefetched<Checked>(s, 0, w, m);
+        const address_t d = field<Checked>(s, 1, w);
+        m.tick += 1;
+        writeRegister<Checked>(m, d, static_cast<register_t>(~v));
+        break;
+    }
+    case OP_ADD:
+    case OP_SUB:
+    case OP_AND:
+    case OP_OR:
+    case OP_XOR:
+    case OP_ASL:
+    case OP_ASR: {
+        // Operands are read at the start tick; the result is written one tick later, two
+        // with a register right operand.
+        const value_t l = prefetchedRegister<Checked>(m, field<Checked>(s, 0, w));
+        const value_t r = immediateOrCurrent<Checked>(s, 1, w, m);
+        if (!s.select)
+            m.tick += 1;
+        const address_t d = field<Checked>(s, 2, w);
+        m.tick += 1;
+        value_t result;
+        switch (s.op) {
+        case OP_ADD:
+            result = l + r;
+            break;
+        case OP_SUB:
+            result = l - r;
+            break;
+        case OP_AND:
+            result = l & r;
+            break;
+        case OP_OR:
+            result = l | r;
+            break;
+        case OP_XOR:
+            result = l ^ r;
+            break;
+        case OP_ASL:
+            result = l << (r % 64);
+            break;
+        default:
+            // Register values are unsigned: a logical shift with zero fill.
+            result = l >> (r % 64);
+            break;
+        }
+        writeRegister<Checked>(m, d, static_cast<register_t>(result));
+        break;
+    }
+    default:
+        return ext.template execute<Checked>(s, w, m);
+    }
+    if (advance)
+        m.pc += 1;
+    m.numInstr += 1;
+    m.tick += 1;
+    return Step::Executed;
+}
+
+template <class Ext> bool SeqSim::processInstructionWith(Ext& ext) {
+    Machine m = loadMachine();
+    Step result;
+    try {
+        result = step<true>(m, ext);
+    } catch (...) {
+        storeMachine(m);
+        throw;
+    }
+    storeMachine(m);
+    return result == Step::Foreign;
+}
+
+template <bool Checked, class Ext>
+bool SeqSim::runLoop(int maxInstructions, UIStr& message, Ext& ext) {
+    const auto budget = static_cast<uint32_t>(maxInstructions);
+    Machine m = loadMachine();
+    bool result = true;
+    try {
+        while (true) {
+            const Step done = step<Checked>(m, ext);
+            if (done == Step::Foreign) {
+                message = stringCat("Instruction ", slotOf(m.code[m.pc]).def->mnemonic(),
+                                    " not yet supported.");
+                break;
+            }
+            if (m.numInstr > budget) {
+                budgetMessage(maxInstructions, message);
+                break;
+            }
+            if (done == Step::Stopped) {
+                result = false;
+                break;
+            }
+        }
+    } catch (VexaInterrupt& interrupt) {
+        message = stringCat(interrupt.message(), " ", interrupt.instructionAddress());
+    } catch (std::exception& error) {
+        message = error.what();
+    }
+    storeMachine(m);
+    return result;
+}
+
+template <class Ext> bool SeqSim::simulateWith(int maxInstructions, UIStr& message, Ext& ext) {
+    message.clear();
+    if (m_SP == nullptr) {
+        message = "Can not simulate: No processor defined.";
+        return true;
+    }
+    beginRun();
+    const bool result = operandsInRange() ? runLoop<false>(maxInstructions, message, ext)
+                                          : runLoop<true>(maxInstructions, message, ext);
+    stopTimers();
+    return result;
+}
