@@ -56,7 +56,11 @@ public:
 
     // 1 plus the number of LF characters in the text.
     int32_t numLines() const;
-    int32_t lastLineNr() const { return m_lineNr + numLines() - 1; }
+    // Saturates at the largest line number instead of overflowing.
+    int32_t lastLineNr() const {
+        const int64_t last = int64_t{m_lineNr} + numLines() - 1;
+        return last > INT32_MAX ? INT32_MAX : static_cast<int32_t>(last);
+    }
     bool isMultiLine() const { return numLines() > 1; }
     // True when the line has a number (numbers count from 1).
     bool hasSource() const { return m_lineNr > 0; }

@@ -90,7 +90,8 @@ const std::string& SourceReader::name() const {
 }
 
 SourceReader::line_ptr_t SourceReader::nextLine(bool concatenate) {
-    ++m_lineNr;
+    if (m_lineNr < INT32_MAX) // a source of more lines keeps the last number, never wraps
+        ++m_lineNr;
     if (isEndOfSource()) {
         m_currentLine.reset();
         return nullptr;

@@ -290,4 +290,13 @@ TEST(SourceLineTest, ConcatenatedLinesSpanSeveralNumbers) {
     EXPECT_EQ(line.getSourceRef(), "");
 }
 
+// Found by fuzzing the error references: the last number of a multi-line text that starts
+// at the largest line number overflowed.
+TEST(SourceLineTest, LastLineNumberSaturatesAtTheLargestNumber) {
+    const SourceLine line("a\nb\nc", 2147483647, std::make_shared<const std::string>("f.s"));
+    EXPECT_EQ(line.lastLineNr(), 2147483647);
+    EXPECT_EQ(line.getSourceRef(), "f.s:2147483647-2147483647");
+    EXPECT_EQ(SourceLine("a\nb", 2147483646).lastLineNr(), 2147483647);
+}
+
 } // namespace
