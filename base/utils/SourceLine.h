@@ -61,7 +61,7 @@ public:
         const int64_t last = int64_t{m_lineNr} + numLines() - 1;
         return last > INT32_MAX ? INT32_MAX : static_cast<int32_t>(last);
     }
-    bool isMultiLine() const { return numLines() > 1; }
+    bool isMultiLine() const { return m_source.find('\n') != std::string::npos; }
     // True when the line has a number (numbers count from 1).
     bool hasSource() const { return m_lineNr > 0; }
 

@@ -75,14 +75,6 @@ AsmToken& AsmToken::operator=(const char* text) {
     return *this = AsmToken(text);
 }
 
-const char* AsmToken::lineData() const noexcept {
-    return m_source ? m_source->data() : "";
-}
-
-size_t AsmToken::lineLength() const noexcept {
-    return m_source ? m_source->length() : 0;
-}
-
 size_t AsmToken::find(char c) const noexcept {
     return view().find(c);
 }
@@ -116,12 +108,6 @@ bool AsmToken::operator<(const AsmToken& other) const noexcept {
     return a.size() < b.size();
 }
 
-void AsmToken::stripFront() noexcept {
-    const char* text = lineData();
-    while (m_start < m_finish && CharFilters::isSpace(text[m_start]))
-        ++m_start;
-}
-
 void AsmToken::stripBack() noexcept {
     const char* text = lineData();
     while (m_start < m_finish && CharFilters::isSpace(text[m_finish - 1]))
@@ -150,28 +136,6 @@ AsmToken AsmToken::substr(size_t pos, int len) const noexcept {
     result.m_start = m_start + pos;
     result.m_finish = result.m_start + count;
     return result;
-}
-
-AsmToken& AsmToken::next() noexcept {
-    const size_t lineLen = lineLength();
-    m_start = std::min(m_finish, lineLen);
-    m_finish = lineLen;
-    stripFront();
-    return *this;
-}
-
-void AsmToken::setStart(size_t start) noexcept {
-    m_start = std::min(start, m_finish);
-}
-
-void AsmToken::setFinish(size_t finish) noexcept {
-    m_finish = std::min(finish, lineLength());
-    m_start = std::min(m_start, m_finish);
-}
-
-void AsmToken::setSpan(size_t start, size_t finish) noexcept {
-    m_finish = std::min(finish, lineLength());
-    m_start = std::min(start, m_finish);
 }
 
 std::ostream& operator<<(std::ostream& os, const AsmToken& token) {

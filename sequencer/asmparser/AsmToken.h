@@ -3,6 +3,7 @@
 // AsmToken: a span of one shared SourceLine. All front-end text is held, compared and
 // passed around as tokens; the characters are only copied when toString() is asked for.
 
+#include "base/utils/CharFilter.h"
 #include "base/utils/SourceLine.h"
 
 #include <algorithm>
@@ -59,7 +60,7 @@ public:
     std::string_view view() const noexcept { return {data(), length()}; }
     std::string toString() const { return std::string(view()); }
     // Length of the whole line's text (0 without a line).
-    size_t lineLength() const noexcept;
+    size_t lineLength() const noexcept { return m_source ? m_source->length() : 0; }
     // Offset of the first occurrence of c in the span, relative to start(); npos when absent.
     size_t find(char c) const noexcept;
 
@@ -75,21 +76,38 @@ public:
     bool operator<(const AsmToken& other) const noexcept;
 
     // Changes; all keep start <= finish <= line length.
-    void stripFront() noexcept;
+    void stripFront() noexcept {
+        const char* text = lineData();
+        while (m_start < m_finish && CharFilters::isSpace(text[m_start]))
+            ++m_start;
+    }
     void stripBack() noexcept;
     void strip() noexcept;
     // Empty span at offset 0 of the same line when len is 0 or pos is not inside the token;
     // a negative len stops that many characters before the token's end.
     AsmToken substr(size_t pos, int len) const noexcept;
     // The token becomes the rest of the line after it, leading white space removed.
-    AsmToken& next() noexcept;
-    void setStart(size_t start) noexcept;
-    void setFinish(size_t finish) noexcept;
-    void setSpan(size_t start, size_t finish) noexcept;
+    AsmToken& next() noexcept {
+        const size_t lineLen = lineLength();
+        m_start = std::min(m_finish, lineLen);
+        m_finish = lineLen;
+        stripFront();
+        return *this;
+    }
+    void setStart(size_t start) noexcept { m_start = std::min(start, m_finish); }
+    void setFinish(size_t finish) noexcept {
+        m_finish = std::min(finish, lineLength());
+        m_start = std::min(m_start, m_finish);
+    }
+    void setSpan(size_t start, size_t finish) noexcept {
+        m_finish = std::min(finish, lineLength());
+        m_start = std::min(start, m_finish);
+    }
     void setLength(size_t length) noexcept { setFinish(m_start + std::min(length, lineLength())); }
 
 private:
-    const char* lineData() const noexcept;
+    // Inline with the other small operations: the parser calls them for every word.
+    const char* lineData() const noexcept { return m_source ? m_source->data() : ""; }
 
     line_ptr m_source;
     size_t m_start = 0;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -230,6 +231,54 @@ protected:
 private:
     std::string m_text;
 };
+
+// Hands out its text `chunk` characters at a time, so that lines and CR LF pairs are cut
+// across refills; with chunk 0 it keeps no get area and gives one character per call.
+class ChunkedBuffer : public std::streambuf {
+public:
+    ChunkedBuffer(std::string text, size_t chunk) : m_text(std::move(text)), m_chunk(chunk) {}
+
+protected:
+    int_type underflow() override {
+        if (m_pos >= m_text.size())
+            return traits_type::eof();
+        if (m_chunk == 0)
+            return traits_type::to_int_type(m_text[m_pos]);
+        const size_t n = std::min(m_chunk, m_text.size() - m_pos);
+        char* begin = m_text.data() + m_pos;
+        setg(begin, begin, begin + n);
+        m_pos += n;
+        return traits_type::to_int_type(*begin);
+    }
+    int_type uflow() override {
+        if (m_chunk != 0)
+            return std::streambuf::uflow();
+        if (m_pos >= m_text.size())
+            return traits_type::eof();
+        return traits_type::to_int_type(m_text[m_pos++]);
+    }
+
+private:
+    std::string m_text;
+    size_t m_chunk;
+    size_t m_pos = 0;
+};
+
+TEST(SourceReaderTest, StreamLinesCutAcrossBufferRefillsComeWhole) {
+    for (const size_t chunk : {size_t{0}, size_t{1}, size_t{2}, size_t{3}}) {
+        for (const TerminatorRow& row : terminatorRows()) {
+            SCOPED_TRACE(std::string(row.name) + ", chunk " + std::to_string(chunk));
+            ChunkedBuffer buffer(row.text, chunk);
+            std::istream stream(&buffer);
+            StreamSourceReader reader(stream, "chunks");
+            // This buffer cannot seek, so read without start.
+            std::vector<std::string> lines;
+            while (auto line = reader.nextLine(false))
+                lines.push_back(line->toString());
+            EXPECT_EQ(lines, row.lines);
+        }
+    }
+}
 
 TEST(SourceReaderTest, ReadErrorInsideALineIsThrownWithTheLineSoFar) {
     FailingBuffer buffer("ok\nab");

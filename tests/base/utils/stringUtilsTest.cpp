@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <string>
@@ -99,6 +100,48 @@ TEST(StringToIntTest, SixtyFourBitsSaturateAndUnsignedAcceptsMinus) {
     EXPECT_EQ(u, std::numeric_limits<uint64_t>::max());
     stringToInt(u, "99999999999999999999");
     EXPECT_EQ(u, std::numeric_limits<uint64_t>::max());
+}
+
+// Plain decimal texts take a shortcut past the C routine; every text must still convert as
+// strtoll and strtoull convert it.
+TEST(StringToIntTest, DecimalTextsConvertAsTheCRoutinesDo) {
+    const char* const texts[] = {"0",
+                                 "-0",
+                                 "7",
+                                 "-7",
+                                 "42",
+                                 "999999999999999999",
+                                 "-999999999999999999",
+                                 "1000000000000000000",
+                                 "-1000000000000000000",
+                                 "007",
+                                 "08",
+                                 "+5",
+                                 " 5",
+                                 "5 ",
+                                 "",
+                                 "-",
+                                 "--1",
+                                 "1-",
+                                 "12a",
+                                 "0x1F"};
+    for (const char* text : texts) {
+        SCOPED_TRACE(std::string("'") + text + "'");
+        char* end = nullptr;
+        const long long expected = std::strtoll(text, &end, 0);
+        const bool valid = *end == '\0'; // the whole text consumed (the empty one too)
+        int64_t result = 0;
+        uint64_t unsignedResult = 0;
+        if (valid) {
+            stringToInt(result, text);
+            EXPECT_EQ(result, expected);
+            stringToInt(unsignedResult, text);
+            EXPECT_EQ(unsignedResult, std::strtoull(text, nullptr, 0));
+        } else {
+            EXPECT_THROW(stringToInt(result, text), std::invalid_argument);
+            EXPECT_THROW(stringToInt(unsignedResult, text), std::invalid_argument);
+        }
+    }
 }
 
 TEST(StringToIntTest, TextWithNulByteIsInvalidAndLongTextIsHandled) {
