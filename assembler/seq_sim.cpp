@@ -89,27 +89,11 @@ seq_sim::seq_sim(SeqProcessor* processor) : SeqSim(processor) {
 
 seq_sim::~seq_sim() = default;
 
-bool seq_sim::simulate(int maxInstructions, UIStr& message) {
-    curr_rt_info = t_rt_info();
-    curr_rt_info.awg_gain[0] = curr_rt_info.awg_gain[1] = 32767;
-    curr_rt_info.awg_offs[0] = curr_rt_info.awg_offs[1] = 32767;
-    rt_log.clear();
-    // The run loop with the real-time instructions compiled in, unless a derived class may
-    // have replaced processInstruction().
-    if (typeid(*this) == typeid(seq_sim))
-        return simulateWith(maxInstructions, message, *this);
-    return SeqSim::simulate(maxInstructions, message);
-}
-
-bool seq_sim::processInstruction() {
-    return processInstructionWith(*this);
-}
-
 void seq_sim::update_rt_info(const SeqInstructionDef& def, instruction_t word) {
-    logEntry(fieldValue(def, resolveField(def, "COUNT"), word), m_realtimeTick);
+    m_realtimeTick = logEntry(fieldValue(def, resolveField(def, "COUNT"), word), m_realtimeTick);
 }
 
-void seq_sim::logEntry(uint64_t duration, uint64_t& realtimeTick) {
+uint64_t seq_sim::logEntry(uint64_t duration, uint64_t realtimeTick) {
     curr_rt_info.duration_ns = duration;
     rt_log.push_back(curr_rt_info);
     curr_rt_info.play_valid = false;
@@ -120,9 +104,12 @@ void seq_sim::logEntry(uint64_t duration, uint64_t& realtimeTick) {
     curr_rt_info.ph_delta_coarse = 0;
     realtimeTick += duration;
     curr_rt_info.time_ns = realtimeTick;
+    return realtimeTick;
 }
 
-template <bool Checked> SeqSim::Step seq_sim::execute(const Slot& s, instruction_t w, Machine& m) {
+template <bool Checked>
+[[gnu::always_inline]] inline SeqSim::Step seq_sim::execute(const Slot& s, instruction_t w,
+                                                            Machine& m) {
     t_rt_info& rt = curr_rt_info;
     rt.str = s.def->mnemonic().c_str();
 
@@ -162,14 +149,14 @@ template <bool Checked> SeqSim::Step seq_sim::execute(const Slot& s, instruction
         break;
     case RT_UPD_PARAM:
         rt.param_valid = true;
-        logEntry(immediate(0), m.realtimeTick);
+        m.realtimeTick = logEntry(immediate(0), m.realtimeTick);
         break;
     case RT_PLAY:
         rt.wave_idx[0] = s32(prefetched(0));
         rt.wave_idx[1] = s32(current(1));
         rt.play_valid = true;
         rt.param_valid = true;
-        logEntry(immediate(2), m.realtimeTick);
+        m.realtimeTick = logEntry(immediate(2), m.realtimeTick);
         ticks = 2;
         break;
     case RT_ACQUIRE_WEIGHED:
@@ -179,7 +166,7 @@ template <bool Checked> SeqSim::Step seq_sim::execute(const Slot& s, instruction
         rt.weight_idx[1] = s32(current(3));
         rt.acquire_valid = true;
         rt.param_valid = true;
-        logEntry(immediate(4), m.realtimeTick);
+        m.realtimeTick = logEntry(immediate(4), m.realtimeTick);
         ticks = 3;
         break;
     case RT_ACQUIRE:
@@ -188,7 +175,7 @@ template <bool Checked> SeqSim::Step seq_sim::execute(const Slot& s, instruction
         rt.weight_idx[0] = rt.weight_idx[1] = -1;
         rt.acquire_valid = true;
         rt.param_valid = true;
-        logEntry(immediate(2), m.realtimeTick);
+        m.realtimeTick = logEntry(immediate(2), m.realtimeTick);
         ticks = 2;
         break;
     case RT_WAIT:
@@ -205,6 +192,22 @@ template <bool Checked> SeqSim::Step seq_sim::execute(const Slot& s, instruction
     m.numInstr += 1;
     m.tick += ticks;
     return Step::Executed;
+}
+
+bool seq_sim::simulate(int maxInstructions, UIStr& message) {
+    curr_rt_info = t_rt_info();
+    curr_rt_info.awg_gain[0] = curr_rt_info.awg_gain[1] = 32767;
+    curr_rt_info.awg_offs[0] = curr_rt_info.awg_offs[1] = 32767;
+    rt_log.clear();
+    // The run loop with the real-time instructions compiled in, unless a derived class may
+    // have replaced processInstruction().
+    if (typeid(*this) == typeid(seq_sim))
+        return simulateWith(maxInstructions, message, *this);
+    return SeqSim::simulate(maxInstructions, message);
+}
+
+bool seq_sim::processInstruction() {
+    return processInstructionWith(*this);
 }
 
 std::string seq_sim::rt_log_text() const {

@@ -79,7 +79,8 @@ private:
     };
 
     // Executes a real-time instruction for the base's run loop (see SeqSim::step).
-    template <bool Checked> Step execute(const Slot& s, instruction_t word, Machine& m);
-    // update_rt_info with the duration read.
-    void logEntry(uint64_t duration, uint64_t& realtimeTick);
+    template <bool Checked>
+    [[gnu::always_inline]] inline Step execute(const Slot& s, instruction_t word, Machine& m);
+    // update_rt_info with the duration read; returns the new real-time counter.
+    uint64_t logEntry(uint64_t duration, uint64_t realtimeTick);
 };

@@ -51,19 +51,22 @@ uint32_t bitsFor(uint64_t limit) {
 
 void SeqSim::buildDecodeTables() {
     // Slot 0 is the empty slot; until a processor is known every word decodes to it.
+    Decoder& d = m_decoder;
     m_slots.assign(1, Slot{});
     m_slotIndex.assign(1, 0);
+    d.index = m_slotIndex.data();
+    d.slots = m_slots.data();
     if (m_SP == nullptr)
         return;
     const SeqInstructionSet& set = m_SP->instructionSet();
     // The same shifts and masks as the instruction set's own decoding (mask 0 without field).
     if (set.opcodeField()) {
-        m_opcodeShift = set.opcodeField()->shift();
-        m_opcodeMask = static_cast<uint32_t>(set.opcodeField()->range());
+        d.opcodeShift = set.opcodeField()->shift();
+        d.opcodeMask = static_cast<uint32_t>(set.opcodeField()->range());
     }
     if (set.selectField()) {
-        m_selectShift = set.selectField()->shift();
-        m_selectMask = static_cast<uint32_t>(set.selectField()->range());
+        d.selectShift = set.selectField()->shift();
+        d.selectMask = static_cast<uint32_t>(set.selectField()->range());
     }
 
     uint64_t maxOpcode = 0, maxSelect = 0;
@@ -72,20 +75,18 @@ void SeqSim::buildDecodeTables() {
             const auto& shared =
                 set.find(static_cast<unsigned>(def.opcode()), static_cast<unsigned>(def.select()));
             // A definition beyond the fields' masks is never decoded from a word.
-            if (!shared || static_cast<unsigned>(shared->opcode()) > m_opcodeMask ||
-                static_cast<unsigned>(shared->select()) > m_selectMask)
+            if (!shared || static_cast<unsigned>(shared->opcode()) > d.opcodeMask ||
+                static_cast<unsigned>(shared->select()) > d.selectMask)
                 continue;
             maxOpcode = std::max<uint64_t>(maxOpcode, static_cast<unsigned>(shared->opcode()));
             maxSelect = std::max<uint64_t>(maxSelect, static_cast<unsigned>(shared->select()));
             m_definitions.push_back(shared);
         }
     }
-    // Opcodes and selects beyond the largest defined ones are clamped to one more than it,
-    // which has no definition.
-    m_opcodeLimit = static_cast<uint32_t>(std::min<uint64_t>(maxOpcode + 1, m_opcodeMask));
-    m_selectLimit = static_cast<uint32_t>(std::min<uint64_t>(maxSelect + 1, m_selectMask));
-    m_selectBits = bitsFor(m_selectLimit);
-    const uint64_t entries = (uint64_t{m_opcodeLimit} + 1) << m_selectBits;
+    d.opcodeLimit = static_cast<uint32_t>(std::min<uint64_t>(maxOpcode + 1, d.opcodeMask));
+    d.selectLimit = static_cast<uint32_t>(std::min<uint64_t>(maxSelect + 1, d.selectMask));
+    d.selectBits = bitsFor(d.selectLimit);
+    const uint64_t entries = (uint64_t{d.opcodeLimit} + 1) << d.selectBits;
     if (entries > (uint64_t{1} << 24) || m_definitions.size() >= 0xFFFF)
         throwBug("SeqSim", __LINE__, "buildDecodeTables",
                  "opcodes or selects of the instruction set too large to decode");
@@ -99,6 +100,7 @@ void SeqSim::buildDecodeTables() {
                  {"jge", OP_JGE},         {"jlt", OP_JLT},   {"loop", OP_LOOP}, {"move", OP_MOVE},
                  {"not", OP_NOT},         {"add", OP_ADD},   {"sub", OP_SUB},   {"and", OP_AND},
                  {"or", OP_OR},           {"xor", OP_XOR},   {"asl", OP_ASL},   {"asr", OP_ASR}};
+    m_slots.reserve(m_definitions.size() + 1);
     for (const auto& shared : m_definitions) {
         const SeqInstructionDef& def = *shared;
         Slot slot;
@@ -144,17 +146,21 @@ void SeqSim::buildDecodeTables() {
             a[0] = operand(def, "REG1", true);
             a[1] = imm ? operand(def, "IMM", false) : operand(def, "REG0", true);
             a[2] = operand(def, "REG2", true);
+            if (!imm)
+                slot.op = static_cast<uint8_t>(slot.op + (OP_ADD_R - OP_ADD));
             break;
         default:
             break;
         }
         const uint64_t opcode =
-            std::min<uint64_t>(static_cast<unsigned>(def.opcode()), m_opcodeLimit);
+            std::min<uint64_t>(static_cast<unsigned>(def.opcode()), d.opcodeLimit);
         const uint64_t select =
-            std::min<uint64_t>(static_cast<unsigned>(def.select()), m_selectLimit);
-        m_slotIndex[(opcode << m_selectBits) | select] = static_cast<uint16_t>(m_slots.size());
+            std::min<uint64_t>(static_cast<unsigned>(def.select()), d.selectLimit);
+        m_slotIndex[(opcode << d.selectBits) | select] = static_cast<uint16_t>(m_slots.size());
         m_slots.push_back(slot);
     }
+    d.index = m_slotIndex.data();
+    d.slots = m_slots.data();
 }
 
 SeqSim::Operand SeqSim::operand(const SeqInstructionDef& def, const char* name, bool isRegister) {
@@ -182,8 +188,9 @@ bool SeqSim::operandsInRange() const {
 }
 
 void SeqSim::throwInstructionNotFound(instruction_t word) const {
-    const uint32_t opcode = static_cast<uint32_t>(word >> m_opcodeShift) & m_opcodeMask;
-    const uint32_t select = static_cast<uint32_t>(word >> m_selectShift) & m_selectMask;
+    const Decoder& d = m_decoder;
+    const uint32_t opcode = static_cast<uint32_t>(word >> d.opcodeShift) & d.opcodeMask;
+    const uint32_t select = static_cast<uint32_t>(word >> d.selectShift) & d.selectMask;
     throw SeqProcInstructionNotFoundError("Binary instruction with opcode=")
         << opcode << " select=" << (select != 0 ? "1" : "0") << " not supported";
 }
@@ -280,33 +287,6 @@ void SeqSim::getALUArgs2(ALUArgs2& args, const SeqInstructionDef& def, instructi
 
 // ---------------------------------------------------------------------------------------
 // Execution
-
-SeqSim::Machine SeqSim::loadMachine() {
-    Machine m{};
-    if (m_SP != nullptr) {
-        m.code = m_SP->instructionMemory().data();
-        m.codeSize = m_SP->instructionMemSizeWords();
-        // The storage that writeRegisterFast writes.
-        m.reg = const_cast<register_t*>(m_SP->dataMemory().data());
-    }
-    m.pc = m_pc;
-    m.numInstr = m_numInstr;
-    m.tick = m_classicalTick;
-    m.realtimeTick = m_realtimeTick;
-    m.jumpTicks = static_cast<uint64_t>(m_clPipeLineSize);
-    m.previous = m_registerPreviousValues.data();
-    m.writtenAt = m_registerWrittenAtTick.data();
-    m.regCount = static_cast<uint32_t>(
-        std::min(m_registerPreviousValues.size(), m_registerWrittenAtTick.size()));
-    return m;
-}
-
-void SeqSim::storeMachine(const Machine& m) {
-    m_pc = m.pc;
-    m_numInstr = m.numInstr;
-    m_classicalTick = m.tick;
-    m_realtimeTick = m.realtimeTick;
-}
 
 bool SeqSim::processInstruction() {
     NoExtension none;

@@ -137,6 +137,7 @@ protected:
         OP_LOOP,
         OP_MOVE,
         OP_NOT,
+        // Arithmetic with an immediate right operand, then the same with a register.
         OP_ADD,
         OP_SUB,
         OP_AND,
@@ -144,6 +145,13 @@ protected:
         OP_XOR,
         OP_ASL,
         OP_ASR,
+        OP_ADD_R,
+        OP_SUB_R,
+        OP_AND_R,
+        OP_OR_R,
+        OP_XOR_R,
+        OP_ASL_R,
+        OP_ASR_R,
         OP_FIRST_EXTENSION = 32 // a derived simulator's own operations start here
     };
     // An operand: its field, and whether its value is used as a register address.
@@ -172,9 +180,31 @@ protected:
     // OP_FOREIGN ones its own operations and operands in its constructor.
     std::vector<Slot>& slots() { return m_slots; }
     const std::vector<Slot>& slots() const { return m_slots; }
+    // Finds the slot of a word: two shifts and masks and a table look-up. Values beyond the
+    // largest defined opcode or select are clamped to one more than it, which has no
+    // definition, so the table has no gaps to fill for wide fields.
+    struct Decoder {
+        uint32_t opcodeShift = 0;
+        uint32_t opcodeMask = 0;
+        uint32_t opcodeLimit = 0;
+        uint32_t selectShift = 0;
+        uint32_t selectMask = 0;
+        uint32_t selectLimit = 0;
+        uint32_t selectBits = 0;
+        const uint16_t* index = nullptr; // slot by (opcode << selectBits) | select
+        const Slot* slots = nullptr;
+
+        const Slot& slot(instruction_t word) const {
+            const auto opcode =
+                std::min(static_cast<uint32_t>(word >> opcodeShift) & opcodeMask, opcodeLimit);
+            const auto select =
+                std::min(static_cast<uint32_t>(word >> selectShift) & selectMask, selectLimit);
+            return slots[index[(opcode << selectBits) | select]];
+        }
+    };
     // The slot of `word`; throws SeqProcInstructionNotFoundError when there is none.
     const Slot& decodeSlot(instruction_t word) const {
-        const Slot& slot = slotOf(word);
+        const Slot& slot = m_decoder.slot(word);
         if (slot.op == OP_NONE)
             throwInstructionNotFound(word);
         return slot;
@@ -185,6 +215,7 @@ protected:
     // The state of a run, kept in local variables while the run loop executes (the members
     // are written back when it ends), and the storage it works on.
     struct Machine {
+        Decoder decoder;
         const instruction_t* code;
         address_t codeSize;
         address_t pc;
@@ -205,14 +236,40 @@ protected:
         }
     };
 
-    Machine loadMachine();
-    void storeMachine(const Machine& m);
+    Machine loadMachine() {
+        Machine m{};
+        m.decoder = m_decoder;
+        if (m_SP != nullptr) {
+            m.code = m_SP->instructionMemory().data();
+            m.codeSize = m_SP->instructionMemSizeWords();
+            // The storage that writeRegisterFast writes.
+            m.reg = const_cast<register_t*>(m_SP->dataMemory().data());
+        }
+        m.pc = m_pc;
+        m.numInstr = m_numInstr;
+        m.tick = m_classicalTick;
+        m.realtimeTick = m_realtimeTick;
+        m.jumpTicks = static_cast<uint64_t>(m_clPipeLineSize);
+        m.previous = m_registerPreviousValues.data();
+        m.writtenAt = m_registerWrittenAtTick.data();
+        m.regCount = static_cast<uint32_t>(
+            std::min(m_registerPreviousValues.size(), m_registerWrittenAtTick.size()));
+        return m;
+    }
+    void storeMachine(const Machine& m) {
+        m_pc = m.pc;
+        m_numInstr = m.numInstr;
+        m_classicalTick = m.tick;
+        m_realtimeTick = m.realtimeTick;
+    }
 
     // One instruction. `ext.execute<Checked>(slot, word, machine)` executes the operations
     // from OP_FOREIGN on. Checked: every operand field and register address is checked as
     // it is read, and a failure is thrown with its message. Unchecked: the caller has made
     // sure with operandsInRange() that no check can fail.
-    template <bool Checked, class Ext> Step step(Machine& m, Ext& ext);
+    // Always inlined into the run loop, so that the Machine stays in registers.
+    template <bool Checked, class Ext>
+    [[gnu::always_inline]] inline Step step(Machine& m, Ext& ext);
     // processInstruction() of a simulator with the extension `ext`.
     template <class Ext> bool processInstructionWith(Ext& ext);
     // simulate(int, UIStr&) with `ext`, its processInstruction() not called virtually.
@@ -263,6 +320,19 @@ protected:
         m.writtenAt[a] = m.tick;
         m.reg[a] = v;
     }
+    // Arithmetic: operands read at the start tick, the result written one tick later, two
+    // with a register right operand.
+    template <bool Checked, bool RegisterRight, class F>
+    [[gnu::always_inline]] void alu(Machine& m, const Slot& s, instruction_t w, F f) {
+        const value_t l = prefetchedRegister<Checked>(m, field<Checked>(s, 0, w));
+        const value_t r = RegisterRight ? currentRegister<Checked>(m, field<Checked>(s, 1, w))
+                                        : field<Checked>(s, 1, w);
+        if (RegisterRight)
+            m.tick += 1;
+        const address_t d = field<Checked>(s, 2, w);
+        m.tick += 1;
+        writeRegister<Checked>(m, d, static_cast<register_t>(f(l, r)));
+    }
     static void jump(Machine& m, address_t target) {
         m.pc = target;
         m.tick += m.jumpTicks;
@@ -288,15 +358,6 @@ protected:
 
 private:
     void buildDecodeTables();
-    const Slot& slotOf(instruction_t word) const {
-        // Values beyond the largest defined opcode or select share one empty slot, so the
-        // table has no gaps to fill for wide fields.
-        const auto opcode =
-            std::min(static_cast<uint32_t>(word >> m_opcodeShift) & m_opcodeMask, m_opcodeLimit);
-        const auto select =
-            std::min(static_cast<uint32_t>(word >> m_selectShift) & m_selectMask, m_selectLimit);
-        return m_slots[m_slotIndex[(opcode << m_selectBits) | select]];
-    }
     // Whether every operand that some slot uses exists and every register address that it
     // can hold is below the register count: the unchecked run loop relies on it.
     bool operandsInRange() const;
@@ -313,28 +374,23 @@ private:
 
     // Keeps the definitions that the slots point to alive.
     std::vector<std::shared_ptr<const SeqInstructionDef>> m_definitions;
-    // m_slots[0] is the empty slot; m_slotIndex maps (opcode << m_selectBits) | select to a
-    // slot, with opcode and select clamped to their limits.
+    // m_slots[0] is the empty slot; m_decoder points into m_slots and m_slotIndex, which
+    // do not change size after construction.
     std::vector<Slot> m_slots;
     std::vector<uint16_t> m_slotIndex;
-    uint32_t m_opcodeShift = 0;
-    uint32_t m_opcodeMask = 0;
-    uint32_t m_opcodeLimit = 0;
-    uint32_t m_selectShift = 0;
-    uint32_t m_selectMask = 0;
-    uint32_t m_selectLimit = 0;
-    uint32_t m_selectBits = 0;
+    Decoder m_decoder;
 };
 
 // ---------------------------------------------------------------------------------------
 // The run loop. It is a template in this header so that a derived simulator's operations
 // are compiled into it: no virtual call and no second decode per instruction.
 
-template <bool Checked, class Ext> SeqSim::Step SeqSim::step(Machine& m, Ext& ext) {
+template <bool Checked, class Ext>
+[[gnu::always_inline]] inline SeqSim::Step SeqSim::step(Machine& m, Ext& ext) {
     if (m.pc >= m.codeSize)
         throwPcOutOfRange(m.pc);
     const instruction_t w = m.code[m.pc];
-    const Slot& s = slotOf(w);
+    const Slot& s = m.decoder.slot(w);
 
     bool advance = true; // false when the instruction set m.pc
     switch (s.op) {
@@ -390,49 +446,49 @@ template <bool Checked, class Ext> SeqSim::Step SeqSim::step(Machine& m, Ext& ex
         writeRegister<Checked>(m, d, static_cast<register_t>(~v));
         break;
     }
+    // Register values are unsigned: asr is a logical shift with zero fill.
     case OP_ADD:
-    case OP_SUB:
-    case OP_AND:
-    case OP_OR:
-    case OP_XOR:
-    case OP_ASL:
-    case OP_ASR: {
-        // Operands are read at the start tick; the result is written one tick later, two
-        // with a register right operand.
-        const value_t l = prefetchedRegister<Checked>(m, field<Checked>(s, 0, w));
-        const value_t r = immediateOrCurrent<Checked>(s, 1, w, m);
-        if (!s.select)
-            m.tick += 1;
-        const address_t d = field<Checked>(s, 2, w);
-        m.tick += 1;
-        value_t result;
-        switch (s.op) {
-        case OP_ADD:
-            result = l + r;
-            break;
-        case OP_SUB:
-            result = l - r;
-            break;
-        case OP_AND:
-            result = l & r;
-            break;
-        case OP_OR:
-            result = l | r;
-            break;
-        case OP_XOR:
-            result = l ^ r;
-            break;
-        case OP_ASL:
-            result = l << (r % 64);
-            break;
-        default:
-            // Register values are unsigned: a logical shift with zero fill.
-            result = l >> (r % 64);
-            break;
-        }
-        writeRegister<Checked>(m, d, static_cast<register_t>(result));
+        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l + r; });
         break;
-    }
+    case OP_SUB:
+        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l - r; });
+        break;
+    case OP_AND:
+        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l & r; });
+        break;
+    case OP_OR:
+        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l | r; });
+        break;
+    case OP_XOR:
+        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l ^ r; });
+        break;
+    case OP_ASL:
+        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l << (r % 64); });
+        break;
+    case OP_ASR:
+        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l >> (r % 64); });
+        break;
+    case OP_ADD_R:
+        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l + r; });
+        break;
+    case OP_SUB_R:
+        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l - r; });
+        break;
+    case OP_AND_R:
+        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l & r; });
+        break;
+    case OP_OR_R:
+        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l | r; });
+        break;
+    case OP_XOR_R:
+        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l ^ r; });
+        break;
+    case OP_ASL_R:
+        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l << (r % 64); });
+        break;
+    case OP_ASR_R:
+        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l >> (r % 64); });
+        break;
     default:
         return ext.template execute<Checked>(s, w, m);
     }
@@ -465,7 +521,7 @@ bool SeqSim::runLoop(int maxInstructions, UIStr& message, Ext& ext) {
         while (true) {
             const Step done = step<Checked>(m, ext);
             if (done == Step::Foreign) {
-                message = stringCat("Instruction ", slotOf(m.code[m.pc]).def->mnemonic(),
+                message = stringCat("Instruction ", m.decoder.slot(m.code[m.pc]).def->mnemonic(),
                                     " not yet supported.");
                 break;
             }
