@@ -108,18 +108,17 @@ uint64_t seq_sim::logEntry(uint64_t duration, uint64_t realtimeTick) {
 }
 
 template <bool Checked>
-[[gnu::always_inline]] inline SeqSim::Step seq_sim::execute(const Slot& s, instruction_t w,
-                                                            Machine& m) {
+[[gnu::always_inline]] inline SeqSim::Step seq_sim::execute(const Decoded& d, Machine& m) {
     t_rt_info& rt = curr_rt_info;
-    rt.str = s.def->mnemonic().c_str();
+    rt.str = d.slot->mnemonic;
 
     // Values are stored into the 32-bit members as they are read.
     const auto s32 = [](uint32_t value) { return static_cast<int32_t>(value); };
-    const auto prefetched = [&](int i) { return immediateOrPrefetched<Checked>(s, i, w, m); };
-    const auto current = [&](int i) { return immediateOrCurrent<Checked>(s, i, w, m); };
-    const auto immediate = [&](int i) { return field<Checked>(s, i, w); };
+    const auto prefetched = [&](int i) { return immediateOrPrefetched<Checked>(d, i, m); };
+    const auto current = [&](int i) { return immediateOrCurrent<Checked>(d, i, m); };
+    const auto immediate = [&](int i) { return arg<Checked>(d, i); };
     uint64_t ticks = 1;
-    switch (s.op) {
+    switch (d.op) {
     case RT_SW_REQ:
         break;
     case RT_SET_MRK:

@@ -80,7 +80,7 @@ private:
 
     // Executes a real-time instruction for the base's run loop (see SeqSim::step).
     template <bool Checked>
-    [[gnu::always_inline]] inline Step execute(const Slot& s, instruction_t word, Machine& m);
+    [[gnu::always_inline]] inline Step execute(const Decoded& d, Machine& m);
     // update_rt_info with the duration read; returns the new real-time counter.
     uint64_t logEntry(uint64_t duration, uint64_t realtimeTick);
 };

@@ -107,6 +107,7 @@ void SeqSim::buildDecodeTables() {
         slot.op = OP_FOREIGN;
         slot.select = def.select() != 0;
         slot.def = &def;
+        slot.mnemonic = def.mnemonic().c_str();
         for (const auto& entry : s_ops) {
             if (def.mnemonic() == entry.mnemonic) {
                 slot.op = entry.op;
@@ -302,6 +303,12 @@ void SeqSim::beginRun() {
     m_pc = 0;
     m_running = true;
     watch->start();
+}
+
+void SeqSim::clearDecodeCache(Machine& m) {
+    m.cacheSize = std::min(m.codeSize, s_maxCachedAddresses);
+    m_decodeCache.assign(m.cacheSize, Decoded{});
+    m.cache = m_decodeCache.data();
 }
 
 void SeqSim::budgetMessage(int maxInstructions, UIStr& message) {

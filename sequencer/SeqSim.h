@@ -126,8 +126,9 @@ protected:
     // mask each, instead of by mnemonic and field name per executed instruction.
 
     enum Op : uint8_t {
-        OP_NONE,    // no definition for this opcode and select
-        OP_FOREIGN, // a definition that no simulator executes
+        OP_UNDECODED, // a decoded-instruction cache entry not filled yet
+        OP_NONE,      // no definition for this opcode and select
+        OP_FOREIGN,   // a definition that no simulator executes
         OP_ILLEGAL,
         OP_STOP,
         OP_NOP,
@@ -172,6 +173,7 @@ protected:
         uint8_t op = OP_NONE;
         bool select = false; // the select value is not 0: the immediate variant
         const SeqInstructionDef* def = nullptr;
+        const char* mnemonic = ""; // the definition's mnemonic text
         Operand arg[s_maxOperands];
     };
     // Operand `name` of `def`, as an immediate or (isRegister) a register address.
@@ -211,13 +213,34 @@ protected:
     }
 
     // ---- Execution
-    //
+
+    // An instruction ready to execute: its operation and the values of its operand fields.
+    // The unchecked run loop keeps one per instruction address, filled when the address is
+    // first executed in a run, so a word is decoded once per run and not per execution.
+    struct Decoded {
+        uint8_t op = OP_UNDECODED;
+        bool select = false;
+        register_t arg[s_maxOperands] = {};
+        const Slot* slot = nullptr; // the definition and the operands' fields
+    };
+    static Decoded decoded(const Slot& s, instruction_t word) {
+        Decoded d;
+        d.op = s.op;
+        d.select = s.select;
+        for (int i = 0; i < s_maxOperands; ++i)
+            d.arg[i] = s.arg[i].value(word);
+        d.slot = &s;
+        return d;
+    }
+
     // The state of a run, kept in local variables while the run loop executes (the members
     // are written back when it ends), and the storage it works on.
     struct Machine {
         Decoder decoder;
         const instruction_t* code;
         address_t codeSize;
+        Decoded* cache; // decoded instructions of the addresses below cacheSize
+        address_t cacheSize;
         address_t pc;
         uint32_t numInstr;
         uint64_t tick;
@@ -231,9 +254,7 @@ protected:
     enum class Step : uint8_t { Executed, Stopped, Foreign };
     // For the simulator without operations of its own.
     struct NoExtension {
-        template <bool Checked> Step execute(const Slot&, instruction_t, Machine&) {
-            return Step::Foreign;
-        }
+        template <bool Checked> Step execute(const Decoded&, Machine&) { return Step::Foreign; }
     };
 
     Machine loadMachine() {
@@ -263,11 +284,12 @@ protected:
         m_realtimeTick = m.realtimeTick;
     }
 
-    // One instruction. `ext.execute<Checked>(slot, word, machine)` executes the operations
-    // from OP_FOREIGN on. Checked: every operand field and register address is checked as
-    // it is read, and a failure is thrown with its message. Unchecked: the caller has made
-    // sure with operandsInRange() that no check can fail.
-    // Always inlined into the run loop, so that the Machine stays in registers.
+    // One instruction. `ext.execute<Checked>(decoded, machine)` executes the operations from
+    // OP_FOREIGN on. Checked: the word is decoded anew, every operand field and register
+    // address is checked as it is read, and a failure is thrown with its message.
+    // Unchecked: the decoded-instruction cache is used, and the caller has made sure with
+    // operandsInRange() that no check can fail. Always inlined into the run loop, so that
+    // the Machine stays in registers.
     template <bool Checked, class Ext>
     [[gnu::always_inline]] inline Step step(Machine& m, Ext& ext);
     // processInstruction() of a simulator with the extension `ext`.
@@ -276,12 +298,11 @@ protected:
     template <class Ext> bool simulateWith(int maxInstructions, UIStr& message, Ext& ext);
 
     // Operand reads and register writes of the run loop.
-    template <bool Checked> register_t field(const Slot& s, int i, instruction_t word) const {
-        const Operand& a = s.arg[i];
+    template <bool Checked> register_t arg(const Decoded& d, int i) const {
         if constexpr (Checked)
-            if (!a.present)
-                throwArgumentNotFound(*s.def, a.name);
-        return a.value(word);
+            if (!d.slot->arg[i].present)
+                throwArgumentNotFound(*d.slot->def, d.slot->arg[i].name);
+        return d.arg[i];
     }
     template <bool Checked> register_t currentRegister(const Machine& m, address_t a) const {
         if constexpr (Checked)
@@ -302,16 +323,14 @@ protected:
         }
     }
     template <bool Checked>
-    register_t immediateOrPrefetched(const Slot& s, int i, instruction_t word,
-                                     const Machine& m) const {
-        const register_t v = field<Checked>(s, i, word);
-        return s.select ? v : prefetchedRegister<Checked>(m, v);
+    register_t immediateOrPrefetched(const Decoded& d, int i, const Machine& m) const {
+        const register_t v = arg<Checked>(d, i);
+        return d.select ? v : prefetchedRegister<Checked>(m, v);
     }
     template <bool Checked>
-    register_t immediateOrCurrent(const Slot& s, int i, instruction_t word,
-                                  const Machine& m) const {
-        const register_t v = field<Checked>(s, i, word);
-        return s.select ? v : currentRegister<Checked>(m, v);
+    register_t immediateOrCurrent(const Decoded& d, int i, const Machine& m) const {
+        const register_t v = arg<Checked>(d, i);
+        return d.select ? v : currentRegister<Checked>(m, v);
     }
     template <bool Checked> void writeRegister(Machine& m, address_t a, register_t v) {
         if (Checked && (a >= m.regCount || a >= m_SP->numRegisters()))
@@ -323,15 +342,15 @@ protected:
     // Arithmetic: operands read at the start tick, the result written one tick later, two
     // with a register right operand.
     template <bool Checked, bool RegisterRight, class F>
-    [[gnu::always_inline]] void alu(Machine& m, const Slot& s, instruction_t w, F f) {
-        const value_t l = prefetchedRegister<Checked>(m, field<Checked>(s, 0, w));
-        const value_t r = RegisterRight ? currentRegister<Checked>(m, field<Checked>(s, 1, w))
-                                        : field<Checked>(s, 1, w);
+    [[gnu::always_inline]] void alu(Machine& m, const Decoded& d, F f) {
+        const value_t l = prefetchedRegister<Checked>(m, arg<Checked>(d, 0));
+        const value_t r =
+            RegisterRight ? currentRegister<Checked>(m, arg<Checked>(d, 1)) : arg<Checked>(d, 1);
         if (RegisterRight)
             m.tick += 1;
-        const address_t d = field<Checked>(s, 2, w);
+        const address_t dst = arg<Checked>(d, 2);
         m.tick += 1;
-        writeRegister<Checked>(m, d, static_cast<register_t>(f(l, r)));
+        writeRegister<Checked>(m, dst, static_cast<register_t>(f(l, r)));
     }
     static void jump(Machine& m, address_t target) {
         m.pc = target;
@@ -363,6 +382,8 @@ private:
     bool operandsInRange() const;
     // Begins a run: a new stopwatch, cleared registers and counters.
     void beginRun();
+    // An empty decoded-instruction cache for a run of the unchecked loop.
+    void clearDecodeCache(Machine& m);
     // The run loop of simulate(int, UIStr&) that calls processInstruction() virtually.
     bool runVirtual(int maxInstructions, UIStr& message);
     template <bool Checked, class Ext> bool runLoop(int maxInstructions, UIStr& message, Ext& ext);
@@ -379,6 +400,10 @@ private:
     std::vector<Slot> m_slots;
     std::vector<uint16_t> m_slotIndex;
     Decoder m_decoder;
+    // The decoded instructions of the latest unchecked run, for the first addresses of the
+    // instruction memory (a very large memory is decoded per execution beyond them).
+    static constexpr address_t s_maxCachedAddresses = address_t{1} << 16;
+    std::vector<Decoded> m_decodeCache;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -387,15 +412,25 @@ private:
 
 template <bool Checked, class Ext>
 [[gnu::always_inline]] inline SeqSim::Step SeqSim::step(Machine& m, Ext& ext) {
-    if (m.pc >= m.codeSize)
-        throwPcOutOfRange(m.pc);
-    const instruction_t w = m.code[m.pc];
-    const Slot& s = m.decoder.slot(w);
+    Decoded fresh;
+    const Decoded* dp = &fresh;
+    if (!Checked && m.pc < m.cacheSize) {
+        dp = &m.cache[m.pc];
+    } else {
+        if (m.pc >= m.codeSize)
+            throwPcOutOfRange(m.pc);
+        fresh = decoded(m.decoder.slot(m.code[m.pc]), m.code[m.pc]);
+    }
 
+redispatch:
+    const Decoded& d = *dp;
     bool advance = true; // false when the instruction set m.pc
-    switch (s.op) {
+    switch (d.op) {
+    case OP_UNDECODED:
+        m.cache[m.pc] = decoded(m.decoder.slot(m.code[m.pc]), m.code[m.pc]);
+        goto redispatch;
     case OP_NONE:
-        throwInstructionNotFound(w);
+        throwInstructionNotFound(m.code[m.pc]);
     case OP_ILLEGAL:
         throw VexaIllegalInterrupt("ILLEGAL instruction at instruction address: ", m.pc);
     case OP_STOP:
@@ -406,91 +441,91 @@ template <bool Checked, class Ext>
     case OP_NOP:
         break;
     case OP_JMP:
-        jump(m, immediateOrPrefetched<Checked>(s, 0, w, m));
+        jump(m, immediateOrPrefetched<Checked>(d, 0, m));
         advance = false;
         break;
     case OP_JGE:
     case OP_JLT: {
-        const register_t c = prefetchedRegister<Checked>(m, field<Checked>(s, 0, w));
-        const register_t i = field<Checked>(s, 1, w);
-        if ((s.op == OP_JGE) == (c >= i)) {
-            jump(m, immediateOrCurrent<Checked>(s, 2, w, m));
+        const register_t c = prefetchedRegister<Checked>(m, arg<Checked>(d, 0));
+        const register_t i = arg<Checked>(d, 1);
+        if ((d.op == OP_JGE) == (c >= i)) {
+            jump(m, immediateOrCurrent<Checked>(d, 2, m));
             advance = false;
         }
         break;
     }
     case OP_LOOP: {
-        const address_t a = field<Checked>(s, 0, w);
+        const address_t a = arg<Checked>(d, 0);
         const register_t n = prefetchedRegister<Checked>(m, a) - 1u;
         writeRegister<Checked>(m, a, n);
         if (n != 0) {
-            jump(m, immediateOrCurrent<Checked>(s, 1, w, m));
+            jump(m, immediateOrCurrent<Checked>(d, 1, m));
             advance = false;
         }
         break;
     }
     case OP_MOVE: {
         // A move records neither a previous value nor a write tick.
-        const register_t v = immediateOrPrefetched<Checked>(s, 0, w, m);
-        const address_t d = field<Checked>(s, 1, w);
+        const register_t v = immediateOrPrefetched<Checked>(d, 0, m);
+        const address_t dst = arg<Checked>(d, 1);
         if constexpr (Checked)
-            m_SP->writeRegister(d, v);
+            m_SP->writeRegister(dst, v);
         else
-            m.reg[d] = v;
+            m.reg[dst] = v;
         break;
     }
     case OP_NOT: {
-        const value_t v = immediateOrPrefetched<Checked>(s, 0, w, m);
-        const address_t d = field<Checked>(s, 1, w);
+        const value_t v = immediateOrPrefetched<Checked>(d, 0, m);
+        const address_t dst = arg<Checked>(d, 1);
         m.tick += 1;
-        writeRegister<Checked>(m, d, static_cast<register_t>(~v));
+        writeRegister<Checked>(m, dst, static_cast<register_t>(~v));
         break;
     }
     // Register values are unsigned: asr is a logical shift with zero fill.
     case OP_ADD:
-        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l + r; });
+        alu<Checked, false>(m, d, [](value_t l, value_t r) { return l + r; });
         break;
     case OP_SUB:
-        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l - r; });
+        alu<Checked, false>(m, d, [](value_t l, value_t r) { return l - r; });
         break;
     case OP_AND:
-        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l & r; });
+        alu<Checked, false>(m, d, [](value_t l, value_t r) { return l & r; });
         break;
     case OP_OR:
-        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l | r; });
+        alu<Checked, false>(m, d, [](value_t l, value_t r) { return l | r; });
         break;
     case OP_XOR:
-        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l ^ r; });
+        alu<Checked, false>(m, d, [](value_t l, value_t r) { return l ^ r; });
         break;
     case OP_ASL:
-        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l << (r % 64); });
+        alu<Checked, false>(m, d, [](value_t l, value_t r) { return l << (r % 64); });
         break;
     case OP_ASR:
-        alu<Checked, false>(m, s, w, [](value_t l, value_t r) { return l >> (r % 64); });
+        alu<Checked, false>(m, d, [](value_t l, value_t r) { return l >> (r % 64); });
         break;
     case OP_ADD_R:
-        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l + r; });
+        alu<Checked, true>(m, d, [](value_t l, value_t r) { return l + r; });
         break;
     case OP_SUB_R:
-        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l - r; });
+        alu<Checked, true>(m, d, [](value_t l, value_t r) { return l - r; });
         break;
     case OP_AND_R:
-        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l & r; });
+        alu<Checked, true>(m, d, [](value_t l, value_t r) { return l & r; });
         break;
     case OP_OR_R:
-        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l | r; });
+        alu<Checked, true>(m, d, [](value_t l, value_t r) { return l | r; });
         break;
     case OP_XOR_R:
-        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l ^ r; });
+        alu<Checked, true>(m, d, [](value_t l, value_t r) { return l ^ r; });
         break;
     case OP_ASL_R:
-        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l << (r % 64); });
+        alu<Checked, true>(m, d, [](value_t l, value_t r) { return l << (r % 64); });
         break;
     case OP_ASR_R:
-        alu<Checked, true>(m, s, w, [](value_t l, value_t r) { return l >> (r % 64); });
+        alu<Checked, true>(m, d, [](value_t l, value_t r) { return l >> (r % 64); });
         break;
     default:
-        return ext.template execute<Checked>(s, w, m);
+        return ext.template execute<Checked>(d, m);
     }
     if (advance)
         m.pc += 1;
@@ -516,6 +551,8 @@ template <bool Checked, class Ext>
 bool SeqSim::runLoop(int maxInstructions, UIStr& message, Ext& ext) {
     const auto budget = static_cast<uint32_t>(maxInstructions);
     Machine m = loadMachine();
+    if (!Checked)
+        clearDecodeCache(m);
     bool result = true;
     try {
         while (true) {
