@@ -47,14 +47,21 @@ for f in x86 x86-total; do
     as -o "$work/$f.o" "$work/$f.s" || { echo "as failed on $work/$f.s"; exit 1; }
 done
 
-# Prints "<median wall s> <median cpu s>" of `runs` runs of the command.
-measure() {
-    local times=$work/times
-    : >"$times"
+# Times the three commands in turn, `runs` rounds, so that all see the same load on a shared
+# machine; the file "<n>.times" gets "<wall> <user> <sys>" per run of command n.
+time_interleaved() {
     local TIMEFORMAT='%3R %3U %3S'
+    rm -f "$work"/*.times
     for ((i = 0; i < runs; ++i)); do
-        { time "$@" >/dev/null 2>&1; } 2>>"$times"
+        { time "$vexasm" -l q -s "$reps" -o "$work/prog" "$work/prog.s" >/dev/null 2>&1; } 2>>"$work/1.times"
+        { time as -o "$work/x86.o" "$work/x86.s" >/dev/null 2>&1; } 2>>"$work/2.times"
+        { time as -o "$work/x86-total.o" "$work/x86-total.s" >/dev/null 2>&1; } 2>>"$work/3.times"
     done
+}
+
+# Prints "<median wall s> <median cpu s>" of command n.
+median() {
+    local times=$work/$1.times
     local wall cpu
     wall=$(awk '{print $1}' "$times" | sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}')
     cpu=$(awk '{print $2 + $3}' "$times" | sort -n | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}')
@@ -64,9 +71,10 @@ measure() {
 rate() { awk -v n="$1" -v t="$2" 'BEGIN{ if (t > 0) printf "%.3f", n / t / 1e6; else print "inf" }'; }
 
 echo "== Assembler throughput (median of $runs runs) =="
-read -r vwall vcpu < <(measure "$vexasm" -l q -s "$reps" -o "$work/prog" "$work/prog.s")
-read -r awall acpu < <(measure as -o "$work/x86.o" "$work/x86.s")
-read -r twall tcpu < <(measure as -o "$work/x86-total.o" "$work/x86-total.s")
+time_interleaved
+read -r vwall vcpu < <(median 1)
+read -r awall acpu < <(median 2)
+read -r twall tcpu < <(median 3)
 vrate=$(rate "$total" "$vwall")
 vcrate=$(rate "$total" "$vcpu")
 arate=$(rate "$lines" "$awall")

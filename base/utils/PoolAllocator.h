@@ -42,6 +42,11 @@ public:
             refill();
         Node* node = s_head;
         s_head = node->next;
+        // A block released in an earlier run is no longer in the cache; fetching the next
+        // one now hides that miss behind the work done until the next allocation.
+        if (s_head != nullptr)
+            for (std::size_t offset = 0; offset < s_blockSize; offset += 64)
+                __builtin_prefetch(reinterpret_cast<char*>(s_head) + offset, 1);
         return node;
     }
     static void deallocate(void* block) noexcept {
