@@ -305,10 +305,9 @@ void SeqSim::beginRun() {
     watch->start();
 }
 
-void SeqSim::clearDecodeCache(Machine& m) {
-    m.cacheSize = std::min(m.codeSize, s_maxCachedAddresses);
-    m_decodeCache.assign(m.cacheSize, Decoded{});
-    m.cache = m_decodeCache.data();
+SeqSim::Decoded* SeqSim::clearDecodeCache(address_t size) {
+    m_decodeCache.assign(size, Decoded{});
+    return m_decodeCache.data();
 }
 
 void SeqSim::budgetMessage(int maxInstructions, UIStr& message) {

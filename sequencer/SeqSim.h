@@ -236,20 +236,20 @@ protected:
     // The state of a run, kept in local variables while the run loop executes (the members
     // are written back when it ends), and the storage it works on.
     struct Machine {
-        Decoder decoder;
-        const instruction_t* code;
-        address_t codeSize;
-        Decoded* cache; // decoded instructions of the addresses below cacheSize
-        address_t cacheSize;
         address_t pc;
         uint32_t numInstr;
         uint64_t tick;
         uint64_t realtimeTick;
-        uint64_t jumpTicks;
+        address_t codeSize;
+        Decoded* cache; // unchecked loop: a decoded instruction for every address
         register_t* reg;
         uint32_t* previous;
         uint64_t* writtenAt;
         uint32_t regCount;
+        // Decoding a word, and the ticks of a taken jump.
+        const instruction_t* code;
+        Decoder decoder;
+        uint64_t jumpTicks;
     };
     enum class Step : uint8_t { Executed, Stopped, Foreign };
     // For the simulator without operations of its own.
@@ -382,8 +382,8 @@ private:
     bool operandsInRange() const;
     // Begins a run: a new stopwatch, cleared registers and counters.
     void beginRun();
-    // An empty decoded-instruction cache for a run of the unchecked loop.
-    void clearDecodeCache(Machine& m);
+    // An empty decoded-instruction cache of `size` entries for a run of the unchecked loop.
+    Decoded* clearDecodeCache(address_t size);
     // The run loop of simulate(int, UIStr&) that calls processInstruction() virtually.
     bool runVirtual(int maxInstructions, UIStr& message);
     template <bool Checked, class Ext> bool runLoop(int maxInstructions, UIStr& message, Ext& ext);
@@ -400,10 +400,12 @@ private:
     std::vector<Slot> m_slots;
     std::vector<uint16_t> m_slotIndex;
     Decoder m_decoder;
-    // The decoded instructions of the latest unchecked run, for the first addresses of the
-    // instruction memory (a very large memory is decoded per execution beyond them).
-    static constexpr address_t s_maxCachedAddresses = address_t{1} << 16;
+    // The decoded instructions of the latest unchecked run, one per instruction address. A
+    // larger instruction memory is run by the checked loop.
+    static constexpr address_t s_maxCachedAddresses = address_t{1} << 20;
     std::vector<Decoded> m_decodeCache;
+    // The instruction that the checked loop executes, or the unchecked loop beyond the cache.
+    Decoded m_uncached;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -412,14 +414,14 @@ private:
 
 template <bool Checked, class Ext>
 [[gnu::always_inline]] inline SeqSim::Step SeqSim::step(Machine& m, Ext& ext) {
-    Decoded fresh;
-    const Decoded* dp = &fresh;
-    if (!Checked && m.pc < m.cacheSize) {
-        dp = &m.cache[m.pc];
+    if (m.pc >= m.codeSize)
+        throwPcOutOfRange(m.pc);
+    const Decoded* dp;
+    if constexpr (Checked) {
+        m_uncached = decoded(m.decoder.slot(m.code[m.pc]), m.code[m.pc]);
+        dp = &m_uncached;
     } else {
-        if (m.pc >= m.codeSize)
-            throwPcOutOfRange(m.pc);
-        fresh = decoded(m.decoder.slot(m.code[m.pc]), m.code[m.pc]);
+        dp = &m.cache[m.pc];
     }
 
 redispatch:
@@ -444,11 +446,17 @@ redispatch:
         jump(m, immediateOrPrefetched<Checked>(d, 0, m));
         advance = false;
         break;
-    case OP_JGE:
+    case OP_JGE: {
+        const register_t c = prefetchedRegister<Checked>(m, arg<Checked>(d, 0));
+        if (c >= arg<Checked>(d, 1)) {
+            jump(m, immediateOrCurrent<Checked>(d, 2, m));
+            advance = false;
+        }
+        break;
+    }
     case OP_JLT: {
         const register_t c = prefetchedRegister<Checked>(m, arg<Checked>(d, 0));
-        const register_t i = arg<Checked>(d, 1);
-        if ((d.op == OP_JGE) == (c >= i)) {
+        if (c < arg<Checked>(d, 1)) {
             jump(m, immediateOrCurrent<Checked>(d, 2, m));
             advance = false;
         }
@@ -551,8 +559,9 @@ template <bool Checked, class Ext>
 bool SeqSim::runLoop(int maxInstructions, UIStr& message, Ext& ext) {
     const auto budget = static_cast<uint32_t>(maxInstructions);
     Machine m = loadMachine();
-    if (!Checked)
-        clearDecodeCache(m);
+    if (!Checked) {
+        m.cache = clearDecodeCache(m.codeSize);
+    }
     bool result = true;
     try {
         while (true) {
@@ -587,8 +596,10 @@ template <class Ext> bool SeqSim::simulateWith(int maxInstructions, UIStr& messa
         return true;
     }
     beginRun();
-    const bool result = operandsInRange() ? runLoop<false>(maxInstructions, message, ext)
-                                          : runLoop<true>(maxInstructions, message, ext);
+    const bool unchecked =
+        operandsInRange() && m_SP->instructionMemSizeWords() <= s_maxCachedAddresses;
+    const bool result = unchecked ? runLoop<false>(maxInstructions, message, ext)
+                                  : runLoop<true>(maxInstructions, message, ext);
     stopTimers();
     return result;
 }
