@@ -1,5 +1,5 @@
-// Helpers of the end-to-end tests: run the built vexasm in a temporary folder and look at
-// its exit status, standard output, log lines and files.
+// Helpers of the end-to-end tests: run a built tool (vexasm, vexadis, vexasim) in a
+// temporary folder and look at its exit status, standard output, log lines and files.
 //
 // Setting VEXASM_WRAPPER runs the tool under another program, e.g.
 //   VEXASM_WRAPPER="valgrind -q --error-exitcode=1 --leak-check=full" ctest -R 'Vexasm|BadInput'
@@ -37,7 +37,7 @@ struct ToolRun {
     // that does not start with a log prefix continues the message of the line before it.
     std::vector<LogLine> log() const {
         static const std::regex prefix(
-            R"(^(.{7})  [A-Z][a-z]{2} \d\d \d\d:\d\d:\d\d\.\d{3} ([^:]*): (.*)$)");
+            R"(^(.{7})  [A-Z][a-z]{2} \d\d \d\d:\d\d:\d\d\.\d{3} ([^:]*): ([\s\S]*)$)");
         std::vector<LogLine> lines;
         std::istringstream in(err);
         std::string text;
@@ -61,7 +61,20 @@ struct ToolRun {
         }
         return result;
     }
+
+    bool hasMessage(const std::string& tag, const std::string& message) const {
+        for (const LogLine& line : log()) {
+            if (line.tag == tag && line.message == message) {
+                return true;
+            }
+        }
+        return false;
+    }
 };
+
+inline const std::string kErrorTag = "****   ";
+inline const std::string kWarningTag = "***    ";
+inline const std::string kInfoTag = "+      ";
 
 inline std::string readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -101,12 +114,26 @@ protected:
     // Runs vexasm with the arguments (already quoted as the shell needs) in `dir`. A run
     // that takes longer than `seconds` is killed and reported with status 124.
     ToolRun run(const std::string& arguments, int seconds = 120) const {
+        return runTool(VEXASM_PATH, arguments, seconds);
+    }
+
+    // Assembles `source` with vexasm into `base`.hex and returns the hex text.
+    std::string assemble(const std::string& source, const std::string& base) const {
+        writeFile(dir / (base + ".s"), source);
+        const ToolRun result = run("-l quiet -o " + base + " " + base + ".s");
+        EXPECT_EQ(result.status, 0) << source;
+        return readFile(dir / (base + ".hex"));
+    }
+
+    // Runs `tool` the same way.
+    ToolRun runTool(const std::string& tool, const std::string& arguments,
+                    int seconds = 120) const {
         const fs::path out = dir / ".stdout";
         const fs::path err = dir / ".stderr";
         const char* wrapper = std::getenv("VEXASM_WRAPPER");
         const std::string command =
             "cd '" + dir.string() + "' && timeout " + std::to_string(seconds) + " " +
-            (wrapper != nullptr ? wrapper : "") + " '" + VEXASM_PATH + "' " + arguments + " > '" +
+            (wrapper != nullptr ? wrapper : "") + " '" + tool + "' " + arguments + " > '" +
             out.string() + "' 2> '" + err.string() + "' < /dev/null";
         const int raw = std::system(command.c_str());
         ToolRun result;
@@ -117,7 +144,7 @@ protected:
         fs::remove(err);
         if (wrapper != nullptr) {
             static const std::regex report(R"((^|\n)==\d+== )");
-            EXPECT_FALSE(std::regex_search(result.err, report)) << "vexasm " << arguments << "\n"
+            EXPECT_FALSE(std::regex_search(result.err, report)) << tool << " " << arguments << "\n"
                                                                 << result.err;
         }
         return result;

@@ -1,12 +1,10 @@
 // End-to-end tests of vexadis: disassembly to standard output and to a file, the round trip
 // through vexasm, the accepted hex formats and every error path.
-#include "ToolTestSupport.h"
+#include "tests/assembler/ToolRun.h"
 
 #include <algorithm>
 
 namespace {
-
-using namespace tooltest;
 
 // One line per variant of the instruction set, each operand at a bound of its range, so
 // that every field survives vexasm -> vexadis -n -> vexasm. Gains and offsets stay
@@ -73,9 +71,9 @@ const std::string kEveryVariant = R"(        illegal
 const std::string kHex = "0800000000000000\n1000000000000000\n4400008100000005\n";
 const std::string kListing = "0:      stop\n1:      nop\n2:      add         R1, 0x5, R2\n";
 
-class VexadisTest : public ToolTest {
+class VexadisTest : public ToolRunTest {
 protected:
-    ToolRun vexadis(const std::string& arguments) const { return run(VEXADIS_PATH, arguments); }
+    ToolRun vexadis(const std::string& arguments) const { return runTool(VEXADIS_PATH, arguments); }
 };
 
 TEST_F(VexadisTest, DisassemblesToStandardOutput) {

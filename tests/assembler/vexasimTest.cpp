@@ -1,13 +1,11 @@
 // End-to-end tests of vexasim: sources and .hex images, the real-time log, statistics and
 // timers, runs that do not end with stop, the SVG timeline and every error path.
-#include "ToolTestSupport.h"
 #include "XmlCheck.h"
+#include "tests/assembler/ToolRun.h"
 
 #include <cmath>
 
 namespace {
-
-using namespace tooltest;
 
 const std::string kProgram = "        play    1, 2, 100\n        wait    20\n        stop\n";
 const std::string kRealTimeLog = "\nSimulation start:"
@@ -23,9 +21,9 @@ const std::string kRealTimeLog = "\nSimulation start:"
 const std::string kStats = "\nSimulated 3 instructions which took 4 classical cycles (0.016 us) "
                            "and 120 real-time cycles (0.480 us).";
 
-class VexasimTest : public ToolTest {
+class VexasimTest : public ToolRunTest {
 protected:
-    ToolRun vexasim(const std::string& arguments) const { return run(VEXASIM_PATH, arguments); }
+    ToolRun vexasim(const std::string& arguments) const { return runTool(VEXASIM_PATH, arguments); }
 };
 
 // The messages after the assembly: real-time log, outcome, statistics, timers.
