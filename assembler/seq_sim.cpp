@@ -3,6 +3,7 @@
 #include "base/Logging.h"
 #include "base/utils/stringUtils.h"
 
+#include <algorithm>
 #include <typeinfo>
 
 seq_sim::seq_sim(SeqProcessor* processor) : SeqSim(processor) {
@@ -93,9 +94,18 @@ void seq_sim::update_rt_info(const SeqInstructionDef& def, instruction_t word) {
     m_realtimeTick = logEntry(fieldValue(def, resolveField(def, "COUNT"), word), m_realtimeTick);
 }
 
+void seq_sim::growLog() {
+    // A long run logs hundreds of megabytes. Growing the log eightfold instead of twofold
+    // copies and newly touches far less memory on the way (capacity that is reserved but
+    // never written costs no memory); past a few million entries it doubles, so that the
+    // reserved address space stays within a few gigabytes.
+    const size_t capacity = rt_log.capacity();
+    rt_log.reserve(capacity < 4096 ? 4096 : capacity * (capacity < (size_t{1} << 22) ? 8 : 2));
+}
+
 uint64_t seq_sim::logEntry(uint64_t duration, uint64_t realtimeTick) {
     curr_rt_info.duration_ns = duration;
-    rt_log.push_back(curr_rt_info);
+    appendLogEntry();
     curr_rt_info.play_valid = false;
     curr_rt_info.acquire_valid = false;
     curr_rt_info.param_valid = false;
@@ -180,7 +190,7 @@ template <bool Checked>
     case RT_WAIT:
         // Neither the flags nor the phase step are cleared.
         rt.duration_ns = prefetched(0);
-        rt_log.push_back(rt);
+        appendLogEntry();
         m.realtimeTick += rt.duration_ns;
         rt.time_ns = m.realtimeTick;
         break;

@@ -3,6 +3,7 @@
 // durations and records every real-time instruction's state in an event log.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -81,6 +82,13 @@ private:
     // Executes a real-time instruction for the base's run loop (see SeqSim::step).
     template <bool Checked>
     [[gnu::always_inline]] inline Step execute(const Decoded& d, Machine& m);
+    // Appends curr_rt_info to the log.
+    void appendLogEntry() {
+        if (rt_log.size() == rt_log.capacity())
+            growLog();
+        rt_log.push_back(curr_rt_info);
+    }
+    void growLog();
     // update_rt_info with the duration read; returns the new real-time counter.
     uint64_t logEntry(uint64_t duration, uint64_t realtimeTick);
 };
