@@ -72,14 +72,15 @@ void SeqSim::buildDecodeTables() {
     uint64_t maxOpcode = 0, maxSelect = 0;
     for (const auto& variations : set) {
         for (const auto& def : variations) {
+            // A definition beyond the fields' masks is never decoded from a word.
+            if (def.opcode() > d.opcodeMask || def.select() > d.selectMask)
+                continue;
             const auto& shared =
                 set.find(static_cast<unsigned>(def.opcode()), static_cast<unsigned>(def.select()));
-            // A definition beyond the fields' masks is never decoded from a word.
-            if (!shared || static_cast<unsigned>(shared->opcode()) > d.opcodeMask ||
-                static_cast<unsigned>(shared->select()) > d.selectMask)
+            if (!shared)
                 continue;
-            maxOpcode = std::max<uint64_t>(maxOpcode, static_cast<unsigned>(shared->opcode()));
-            maxSelect = std::max<uint64_t>(maxSelect, static_cast<unsigned>(shared->select()));
+            maxOpcode = std::max<uint64_t>(maxOpcode, shared->opcode());
+            maxSelect = std::max<uint64_t>(maxSelect, shared->select());
             m_definitions.push_back(shared);
         }
     }
@@ -153,10 +154,8 @@ void SeqSim::buildDecodeTables() {
         default:
             break;
         }
-        const uint64_t opcode =
-            std::min<uint64_t>(static_cast<unsigned>(def.opcode()), d.opcodeLimit);
-        const uint64_t select =
-            std::min<uint64_t>(static_cast<unsigned>(def.select()), d.selectLimit);
+        const uint64_t opcode = std::min<uint64_t>(def.opcode(), d.opcodeLimit);
+        const uint64_t select = std::min<uint64_t>(def.select(), d.selectLimit);
         m_slotIndex[(opcode << d.selectBits) | select] = static_cast<uint16_t>(m_slots.size());
         m_slots.push_back(slot);
     }

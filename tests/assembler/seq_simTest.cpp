@@ -212,6 +212,109 @@ TEST_F(seq_simTest, EveryRunStartsANewLog) {
     EXPECT_EQ(log()[0].awg_offs[1], 32767);
 }
 
+// A run takes one of three paths (see the generic simulator's tests): without per-read
+// checks (64 registers), with them (63 registers), and through the virtual
+// processInstruction() of a class that replaces it. All three must give the same run and log.
+class StepCountingSim : public seq_sim {
+public:
+    using seq_sim::seq_sim;
+    bool processInstruction() override {
+        ++steps;
+        return seq_sim::processInstruction();
+    }
+    uint32_t steps = 0;
+};
+
+struct RunResult {
+    std::string message;
+    uint32_t instructions;
+    uint64_t ticks;
+    uint64_t realtimeTicks;
+    uint32_t pc;
+    std::string log;
+    std::vector<uint32_t> registers; // R0 to R62
+};
+
+RunResult runOn(seq_sim& sim, SeqProcessor& processor, const std::vector<std::string>& program,
+                int budget) {
+    processor.initInstructionMem(0, processor.instructionMemSizeWords());
+    for (size_t a = 0; a < program.size(); ++a)
+        processor.writeInstructionMem(static_cast<uint32_t>(a),
+                                      encode(processor.instructionSet(), program[a]));
+    RunResult r;
+    const bool failed = sim.simulate(budget, r.message);
+    EXPECT_EQ(failed, !r.message.empty());
+    r.instructions = sim.numInstructions();
+    r.ticks = sim.classicalTick();
+    r.realtimeTicks = sim.realtimeTick();
+    r.pc = sim.pc();
+    r.log = sim.rt_log_text();
+    for (uint32_t a = 0; a < 63; ++a)
+        r.registers.push_back(processor.readRegister(a));
+    return r;
+}
+
+TEST(seq_simPaths, CheckedUncheckedAndVirtualRunsAgree) {
+    const struct {
+        std::vector<std::string> program;
+        int budget;
+    } cases[] = {
+        {{"set_awg_gain 5, -3",
+          "set_ph_delta 1, 2, 3",
+          "play 1, 2, 100",
+          "acquire 3, 4, 50",
+          "acquire_weighed 1, 2, 3, 4, 60",
+          "upd_param 8",
+          "set_mrk 7",
+          "move 9, R1",
+          "move 33, R2",
+          "move 5, R3",
+          "set_mrk R1",
+          "set_ph R1, R2, R3",
+          "set_awg_offs R2, R1",
+          "set_ph_delta R3, R2, R1",
+          "play R1, R2, 20",
+          "acquire 1, R2, 30",
+          "acquire_weighed 2, R1, R2, R3, 40",
+          "wait R2",
+          "wait_trigger 12",
+          "wait_sync R1",
+          "sw_req 3",
+          "sw_req R1",
+          "add R1, 1, R1",
+          "wait R1",
+          "stop"},
+         1000},
+        // Enough entries for the log to grow several times.
+        {{"move 3000, R1", "move 7, R2", "nop", "play R2, R1, 4", "wait R2", "loop R1, 3", "stop"},
+         100000},
+        {{"play 1, 2, 100", "reset_ph", "stop"}, 10},
+        {{"wait 4", "set_awg_gain 1, 2", "illegal"}, 10},
+        {{"wait 4", "jmp 0"}, 25},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program.front());
+        SeqProcessor uncheckedProcessor(seq_instr_set(), 4096, 64),
+            checkedProcessor(seq_instr_set(), 4096, 63),
+            virtualProcessor(seq_instr_set(), 4096, 64);
+        seq_sim unchecked(&uncheckedProcessor), checked(&checkedProcessor);
+        StepCountingSim virtualSim(&virtualProcessor);
+        const RunResult expected = runOn(unchecked, uncheckedProcessor, c.program, c.budget);
+        for (auto* other : {static_cast<seq_sim*>(&checked), static_cast<seq_sim*>(&virtualSim)}) {
+            SeqProcessor& p = other == &checked ? checkedProcessor : virtualProcessor;
+            const RunResult r = runOn(*other, p, c.program, c.budget);
+            EXPECT_EQ(r.message, expected.message);
+            EXPECT_EQ(r.instructions, expected.instructions);
+            EXPECT_EQ(r.ticks, expected.ticks);
+            EXPECT_EQ(r.realtimeTicks, expected.realtimeTicks);
+            EXPECT_EQ(r.pc, expected.pc);
+            EXPECT_EQ(r.log, expected.log);
+            EXPECT_EQ(r.registers, expected.registers);
+        }
+        EXPECT_GE(virtualSim.steps, expected.instructions);
+    }
+}
+
 TEST_F(seq_simTest, PrintWritesTheLogAtInfoLevel) {
     run({"wait 20", "stop"});
     FILE* file = std::tmpfile();

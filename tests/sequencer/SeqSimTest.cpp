@@ -514,6 +514,178 @@ TEST_F(SeqSimTest, StatisticsAndTimerReports) {
     }
 }
 
+TEST_F(SeqSimTest, ChangedProgramIsDecodedAgainOnTheNextRun) {
+    EXPECT_EQ(run({"move 1, R1", "jmp 2", "stop"}), "");
+    EXPECT_EQ(reg(1), 1u);
+    processor.writeInstructionMem(0, encode(processor.instructionSet(), "move 2, R1"));
+    processor.writeInstructionMem(2, encode(processor.instructionSet(), "frob"));
+    std::string message;
+    EXPECT_TRUE(sim.simulate(10, message));
+    EXPECT_EQ(message, "Instruction frob not yet supported.");
+    EXPECT_EQ(reg(1), 2u);
+}
+
+TEST_F(SeqSimTest, ProcessInstructionExecutesTheWordsAsTheyAreNow) {
+    load({"nop", "nop", "stop"});
+    sim.initRegisters();
+    EXPECT_FALSE(sim.processInstruction());
+    EXPECT_EQ(sim.pc(), 1u);
+    processor.writeInstructionMem(1, encode(processor.instructionSet(), "move 7, R1"));
+    EXPECT_FALSE(sim.processInstruction());
+    EXPECT_EQ(reg(1), 7u);
+    processor.writeInstructionMem(2, encode(processor.instructionSet(), "frob"));
+    EXPECT_TRUE(sim.processInstruction()); // nothing changes
+    EXPECT_EQ(sim.pc(), 2u);
+    EXPECT_EQ(sim.numInstructions(), 2u);
+    EXPECT_EQ(sim.classicalTick(), 2u);
+    processor.writeInstructionMem(2, instruction_t{1} << 58);
+    EXPECT_THROW(sim.processInstruction(), SeqProcInstructionNotFoundError);
+    EXPECT_EQ(sim.pc(), 2u);
+}
+
+// A run takes one of three paths: without per-read checks when every register field fits
+// the register file (64 registers), with them otherwise (63), and through the virtual
+// processInstruction() for a class that replaces it. All three must give the same run.
+class StepCountingSim : public SeqSim {
+public:
+    using SeqSim::SeqSim;
+    bool processInstruction() override {
+        ++steps;
+        return SeqSim::processInstruction();
+    }
+    uint32_t steps = 0;
+};
+
+struct RunResult {
+    std::string message;
+    uint32_t instructions;
+    uint64_t ticks;
+    uint32_t pc;
+    bool running;
+    std::vector<uint32_t> registers; // R0 to R62
+};
+
+// "0x..." entries are raw words.
+RunResult runOn(SeqSim& sim, SeqProcessor& processor, const std::vector<std::string>& program,
+                int budget) {
+    processor.initInstructionMem(0, processor.instructionMemSizeWords());
+    for (size_t a = 0; a < program.size(); ++a)
+        processor.writeInstructionMem(static_cast<uint32_t>(a),
+                                      program[a].rfind("0x", 0) == 0
+                                          ? std::stoull(program[a], nullptr, 16)
+                                          : encode(processor.instructionSet(), program[a]));
+    RunResult r;
+    const bool failed = sim.simulate(budget, r.message);
+    EXPECT_EQ(failed, !r.message.empty());
+    r.instructions = sim.numInstructions();
+    r.ticks = sim.classicalTick();
+    r.pc = sim.pc();
+    r.running = sim.isRunning();
+    for (uint32_t a = 0; a < 63; ++a)
+        r.registers.push_back(processor.readRegister(a));
+    return r;
+}
+
+void expectSameRun(const RunResult& a, const RunResult& b) {
+    EXPECT_EQ(a.message, b.message);
+    EXPECT_EQ(a.instructions, b.instructions);
+    EXPECT_EQ(a.ticks, b.ticks);
+    EXPECT_EQ(a.pc, b.pc);
+    EXPECT_EQ(a.running, b.running);
+    EXPECT_EQ(a.registers, b.registers);
+}
+
+TEST(SeqSimPaths, CheckedUncheckedAndVirtualRunsAgree) {
+    const struct {
+        std::vector<std::string> program;
+        int budget;
+    } cases[] = {
+        {{"move 30, R1", "nop", "loop R1, 2", "stop"}, 1000},
+        {{"nop",
+          "move 5, R1",
+          "nop",
+          "add R1, 10, R2",
+          "add R2, 1, R3",
+          "add R2, 1, R4",
+          "sub R4, R3, R5",
+          "asl R5, 33, R6",
+          "asr R4, R1, R7",
+          "xor R7, R6, R8",
+          "or R8, 0xF0, R9",
+          "and R9, R8, R10",
+          "not R10, R11",
+          "not 5, R12",
+          "move R12, R13",
+          "move 19, R14",
+          "jge R13, 3, R14",
+          "stop",
+          "stop",
+          "jlt R1, 100, 21",
+          "stop",
+          "add R62, R13, R62",
+          "sub R62, R1, R61",
+          "asl R61, R1, R60",
+          "asr R60, R5, R59",
+          "or R59, R2, R58",
+          "and R58, R4, R57",
+          "xor R57, R3, R56",
+          "loop R1, R14",
+          "stop"},
+         1000},
+        {{"jmp 0"}, 10},
+        {{"stop"}, 0},
+        {{"move 3, R1", "nop", "loop R1, 2", "stop"}, -1},
+        {{"nop", "frob", "stop"}, 10},
+        {{"nop", "nop", "illegal"}, 10},
+        {{}, 10},
+        {{"nop", "0xF400000000000000"}, 10},
+        {{"move 1000, R1", "nop", "nop", "jmp R1"}, 10},
+        {{"nop", "jmp 63"}, 10},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.program.empty() ? std::string("(empty)") : c.program.back());
+        SeqProcessor uncheckedProcessor(testSet(), 64, 64), checkedProcessor(testSet(), 64, 63),
+            virtualProcessor(testSet(), 64, 64);
+        SeqSim unchecked(&uncheckedProcessor), checked(&checkedProcessor);
+        StepCountingSim virtualSim(&virtualProcessor);
+        const RunResult expected = runOn(unchecked, uncheckedProcessor, c.program, c.budget);
+        expectSameRun(runOn(checked, checkedProcessor, c.program, c.budget), expected);
+        expectSameRun(runOn(virtualSim, virtualProcessor, c.program, c.budget), expected);
+        EXPECT_GE(virtualSim.steps, expected.instructions);
+        EXPECT_GT(virtualSim.steps, 0u);
+    }
+}
+
+TEST(SeqSimDecoding, WideOpcodeAndSelectFieldsDecodeLikeTheInstructionSet) {
+    const SeqInstructionSet set(
+        "wide", 1, 0, 1, 0, {{0, "SELECT", 41, 40}, {1, "OPCODE", 63, 42}}, {},
+        {{0, "illegal", 0}, {1, "stop", 2}, {70000, "nop", 3}, {5, "frob", 1}});
+    SeqProcessor processor(set, 8, 4);
+    SeqSim sim(&processor);
+    const auto word = [](uint64_t opcode, uint64_t select) { return opcode << 42 | select << 40; };
+    const struct {
+        instruction_t first;
+        const char* message;
+    } cases[] = {
+        {word(70000, 3), ""}, // nop, then stop
+        {word(70001, 3), "Binary instruction with opcode=70001 select=1 not supported"},
+        {word(70000, 2), "Binary instruction with opcode=70000 select=1 not supported"},
+        {word(4194303, 0), "Binary instruction with opcode=4194303 select=0 not supported"},
+        {word(1, 0), "Binary instruction with opcode=1 select=0 not supported"},
+        {word(5, 1), "Instruction frob not yet supported."},
+    };
+    for (const auto& c : cases) {
+        processor.writeInstructionMem(0, c.first);
+        processor.writeInstructionMem(1, word(1, 2));
+        EXPECT_EQ(static_cast<bool>(processor.findInstructionForBinary(c.first)),
+                  std::string(c.message).find("Binary") == std::string::npos);
+        std::string message;
+        const bool failed = sim.simulate(10, message);
+        EXPECT_EQ(failed, !message.empty());
+        EXPECT_EQ(message, c.message);
+    }
+}
+
 TEST(SeqSimSection, DirectiveAndDefaultConstruction) {
     SeqSim sim;
     EXPECT_EQ(sim.asmSectionGetDirective(), ".SIM");
