@@ -3,6 +3,8 @@
 #include "sequencer/seqprocessor/SeqFieldTable.h"
 #include "sequencer/seqprocessor/SeqInstructionSet.h"
 
+#include "tests/sequencer/seqprocessor/MessageOf.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -10,15 +12,6 @@
 #include <vector>
 
 namespace {
-
-template <typename E, typename F> std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(no exception)";
-}
 
 std::vector<std::string> namesOf(const SeqFieldTable& table) {
     std::vector<std::string> names;

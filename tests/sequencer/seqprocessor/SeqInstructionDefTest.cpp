@@ -1,22 +1,15 @@
 #include "sequencer/seqprocessor/SeqInstructionDef.h"
 #include "sequencer/seqprocessor/SeqArgumentTable.h"
 
+#include "tests/sequencer/seqprocessor/MessageOf.h"
 #include <gmock/gmock.h>
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
 namespace {
-
-template <typename E, typename F> std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(no exception)";
-}
 
 // Word layout: OPCODE 63..59, SELECT 58, IMM 31..0, REG0 5..0, REG1 37..32, WIDE 58..40,
 // IMM8 47..40.

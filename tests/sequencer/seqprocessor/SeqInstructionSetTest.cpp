@@ -1,21 +1,14 @@
 #include "sequencer/seqprocessor/SeqInstructionSet.h"
 
+#include "tests/sequencer/seqprocessor/MessageOf.h"
 #include <gmock/gmock.h>
+
 #include <gtest/gtest.h>
 
 #include <sstream>
 #include <string>
 
 namespace {
-
-template <typename E, typename F> std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(no exception)";
-}
 
 enum : id_t { IMM, REG0, REG1, ADDR, SELECT, OPCODE, LOW_SELECT };
 enum : id_t { ARG_IMM, ARG_SRC, ARG_LFT, ARG_ADR, ARG_SRC2 };

@@ -1,6 +1,8 @@
 #include "sequencer/seqprocessor/SeqProcessor.h"
 #include "sequencer/seqprocessor/SeqMemory.h"
 
+#include "tests/sequencer/seqprocessor/MessageOf.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,15 +11,6 @@
 #include <vector>
 
 namespace {
-
-template <typename E, typename F> std::string messageOf(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    }
-    return "(no exception)";
-}
 
 SeqInstructionSet tinySet() {
     return SeqInstructionSet("tiny", 1, 0, 1, 0, {{0, "SELECT", 58, 58}, {1, "OPCODE", 63, 59}}, {},
