@@ -101,7 +101,8 @@ int seq_cmdline::parse(int argc, char* argv[]) {
             *option->flag = true;
             continue;
         }
-        if (i + 1 >= argc || argv[i + 1][0] == '-') {
+        // A value may not look like an option; "-" alone names standard output.
+        if (i + 1 >= argc || (argv[i + 1][0] == '-' && argv[i + 1][1] != '\0')) {
             logError("Option %s requires argument", argument);
             printHelp();
             return 2;

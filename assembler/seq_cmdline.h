@@ -3,8 +3,9 @@
 
 // The command line of the disassembler and simulator tools, in the manner of vexasm: "-h"
 // prints the help text on standard output (status 1), "-l loglevel" sets the log level, an
-// option's value must not start with '-', unknown options are reported and skipped, exactly
-// one input file is taken, and every command-line error ends in the help text and status 2.
+// option's value must not start with '-' (but may be "-" alone), unknown options are reported and
+// skipped, exactly one input file is taken, and every command-line error ends in the help text and
+// status 2.
 
 #include <functional>
 #include <string>

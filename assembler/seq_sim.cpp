@@ -1,12 +1,31 @@
 #include "assembler/seq_sim.h"
 
+#include "assembler/seq_event_sink.h"
+#include "assembler/seq_event_writer.h"
+
 #include "base/Logging.h"
+#include "base/utils/TextOutput.h"
 #include "base/utils/stringUtils.h"
 
 #include <algorithm>
 #include <typeinfo>
 
-seq_sim::seq_sim(SeqProcessor* processor) : SeqSim(processor) {
+class seq_sim::LogSink : public seq_event_sink {
+public:
+    explicit LogSink(seq_sim& sim) : m_sim(sim) {}
+    void event(const rt_info& entry, address_t) override {
+        if (&entry == &m_sim.curr_rt_info)
+            m_sim.appendToLog();
+        else
+            m_sim.rt_log.push_back(entry);
+    }
+
+private:
+    seq_sim& m_sim;
+};
+
+seq_sim::seq_sim(SeqProcessor* processor)
+    : SeqSim(processor), m_logSink(std::make_unique<LogSink>(*this)), m_sink(m_logSink.get()) {
     static constexpr struct {
         const char* mnemonic;
         RtOp op;
@@ -91,7 +110,20 @@ seq_sim::seq_sim(SeqProcessor* processor) : SeqSim(processor) {
 seq_sim::~seq_sim() = default;
 
 void seq_sim::update_rt_info(const SeqInstructionDef& def, instruction_t word) {
-    m_realtimeTick = logEntry(fieldValue(def, resolveField(def, "COUNT"), word), m_realtimeTick);
+    m_realtimeTick =
+        logEntry(fieldValue(def, resolveField(def, "COUNT"), word), m_realtimeTick, m_pc);
+}
+
+void seq_sim::set_event_sink(seq_event_sink* sink) {
+    m_sink = sink != nullptr ? sink : m_logSink.get();
+}
+
+seq_event_sink& seq_sim::rt_log_sink() {
+    return *m_logSink;
+}
+
+void seq_sim::emit(address_t address) {
+    m_sink->event(curr_rt_info, address);
 }
 
 void seq_sim::growLog() {
@@ -103,9 +135,9 @@ void seq_sim::growLog() {
     rt_log.reserve(capacity < 4096 ? 4096 : capacity * (capacity < (size_t{1} << 22) ? 8 : 2));
 }
 
-uint64_t seq_sim::logEntry(uint64_t duration, uint64_t realtimeTick) {
+uint64_t seq_sim::logEntry(uint64_t duration, uint64_t realtimeTick, address_t address) {
     curr_rt_info.duration_ns = duration;
-    appendLogEntry();
+    appendLogEntry(address);
     curr_rt_info.play_valid = false;
     curr_rt_info.acquire_valid = false;
     curr_rt_info.param_valid = false;
@@ -158,14 +190,14 @@ template <bool Checked>
         break;
     case RT_UPD_PARAM:
         rt.param_valid = true;
-        m.realtimeTick = logEntry(immediate(0), m.realtimeTick);
+        m.realtimeTick = logEntry(immediate(0), m.realtimeTick, m.pc);
         break;
     case RT_PLAY:
         rt.wave_idx[0] = s32(prefetched(0));
         rt.wave_idx[1] = s32(current(1));
         rt.play_valid = true;
         rt.param_valid = true;
-        m.realtimeTick = logEntry(immediate(2), m.realtimeTick);
+        m.realtimeTick = logEntry(immediate(2), m.realtimeTick, m.pc);
         ticks = 2;
         break;
     case RT_ACQUIRE_WEIGHED:
@@ -175,7 +207,7 @@ template <bool Checked>
         rt.weight_idx[1] = s32(current(3));
         rt.acquire_valid = true;
         rt.param_valid = true;
-        m.realtimeTick = logEntry(immediate(4), m.realtimeTick);
+        m.realtimeTick = logEntry(immediate(4), m.realtimeTick, m.pc);
         ticks = 3;
         break;
     case RT_ACQUIRE:
@@ -184,13 +216,13 @@ template <bool Checked>
         rt.weight_idx[0] = rt.weight_idx[1] = -1;
         rt.acquire_valid = true;
         rt.param_valid = true;
-        m.realtimeTick = logEntry(immediate(2), m.realtimeTick);
+        m.realtimeTick = logEntry(immediate(2), m.realtimeTick, m.pc);
         ticks = 2;
         break;
     case RT_WAIT:
         // Neither the flags nor the phase step are cleared.
         rt.duration_ns = prefetched(0);
-        appendLogEntry();
+        appendLogEntry(m.pc);
         m.realtimeTick += rt.duration_ns;
         rt.time_ns = m.realtimeTick;
         break;
@@ -208,11 +240,14 @@ bool seq_sim::simulate(int maxInstructions, UIStr& message) {
     curr_rt_info.awg_gain[0] = curr_rt_info.awg_gain[1] = 32767;
     curr_rt_info.awg_offs[0] = curr_rt_info.awg_offs[1] = 32767;
     rt_log.clear();
+    m_sink->begin();
     // The run loop with the real-time instructions compiled in, unless a derived class may
     // have replaced processInstruction().
-    if (typeid(*this) == typeid(seq_sim))
-        return simulateWith(maxInstructions, message, *this);
-    return SeqSim::simulate(maxInstructions, message);
+    const bool result = typeid(*this) == typeid(seq_sim)
+                            ? simulateWith(maxInstructions, message, *this)
+                            : SeqSim::simulate(maxInstructions, message);
+    m_sink->end();
+    return result;
 }
 
 bool seq_sim::processInstruction() {
@@ -220,25 +255,13 @@ bool seq_sim::processInstruction() {
 }
 
 std::string seq_sim::rt_log_text() const {
-    std::string text = "\nSimulation start:";
-    for (const rt_info& e : rt_log) {
-        append_(false, text, "\n@", e.time_ns, "ns ", e.str, " ", e.duration_ns, "ns:");
-        if (e.play_valid)
-            append_(false, text, "\n\twave idx: 0:", e.wave_idx[0], ",1:", e.wave_idx[1]);
-        if (e.acquire_valid)
-            append_(false, text, "\n\tacq idx: ", e.acq_idx, "\n\tbin idx: ", e.bin_idx,
-                    "\n\tweight idx: 0:", e.weight_idx[0], ",1:", e.weight_idx[1]);
-        if (e.param_valid)
-            append_(false, text, "\n\tawg_gain: 0:", e.awg_gain[0], ",1:", e.awg_gain[1],
-                    "\n\tawg_offset: 0:", e.awg_offs[0], ",1:", e.awg_offs[1],
-                    "\n\tphase: c:", e.ph_coarse, ",f:", e.ph_fine, ",u:", e.ph_ufine,
-                    "\n\tphase delta: c:", e.ph_delta_coarse, ",f:", e.ph_delta_fine,
-                    ",u:", e.ph_delta_ufine, "\n\tmarker: ", e.mrk);
-        if (!e.play_valid && !e.acquire_valid && !e.param_valid)
-            text.pop_back(); // the header's colon
-    }
-    text += "\nSimulation end";
-    return text;
+    StringOutput text;
+    seq_text_sink sink(text);
+    sink.begin();
+    for (const rt_info& entry : rt_log)
+        seq_text_sink::write(text, entry);
+    sink.end();
+    return text.text();
 }
 
 void seq_sim::print_rt_log(const std::string&) const {

@@ -5,10 +5,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "sequencer/SeqSim.h"
+
+class seq_event_sink;
 
 class seq_sim : public SeqSim {
 public:
@@ -50,12 +53,20 @@ public:
     // per-entry flags and the phase step, and advances real time.
     void update_rt_info(const SeqInstructionDef& def, instruction_t word);
 
+    // The in-memory log of the latest run; it stays empty while another sink is set.
     const std::vector<rt_info>& get_rt_log() const { return rt_log; }
     std::vector<rt_info>& get_rt_log() { return rt_log; }
     // The log as text, written at info level; the argument is not printed.
     void print_rt_log(const std::string& title) const;
     // The text that print_rt_log writes.
     std::string rt_log_text() const;
+
+    // Where the following runs hand their log entries (see seq_event_sink.h); null gives
+    // them back to the in-memory log. The sink must outlive those runs.
+    void set_event_sink(seq_event_sink* sink);
+    seq_event_sink* event_sink() const { return m_sink; }
+    // The in-memory log as a sink, to combine it with others.
+    seq_event_sink& rt_log_sink();
 
 protected:
     t_rt_info curr_rt_info;
@@ -82,13 +93,25 @@ private:
     // Executes a real-time instruction for the base's run loop (see SeqSim::step).
     template <bool Checked>
     [[gnu::always_inline]] inline Step execute(const Decoded& d, Machine& m);
-    // Appends curr_rt_info to the log.
-    void appendLogEntry() {
+    class LogSink;
+
+    // Hands curr_rt_info, produced at `address`, to the sink.
+    void appendLogEntry(address_t address) {
+        if (m_sink == m_logSink.get())
+            appendToLog();
+        else
+            emit(address);
+    }
+    void appendToLog() {
         if (rt_log.size() == rt_log.capacity())
             growLog();
         rt_log.push_back(curr_rt_info);
     }
+    void emit(address_t address);
     void growLog();
     // update_rt_info with the duration read; returns the new real-time counter.
-    uint64_t logEntry(uint64_t duration, uint64_t realtimeTick);
+    uint64_t logEntry(uint64_t duration, uint64_t realtimeTick, address_t address);
+
+    std::unique_ptr<seq_event_sink> m_logSink; // appends to rt_log
+    seq_event_sink* m_sink;
 };

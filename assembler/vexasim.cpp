@@ -1,13 +1,22 @@
 // vexasim: simulates a Vexa program, given as assembly source or as a .hex image, and logs
-// its real-time events, statistics and timings; optionally draws them as an SVG timeline.
+// its real-time events, statistics and timings as the run goes. Optionally it streams the
+// events to a CSV or JSON Lines file, writes a timed listing of the program, and draws the
+// events as an SVG timeline.
 #include "assembler/seq.h"
 #include "assembler/seq_cmdline.h"
+#include "assembler/seq_event_writer.h"
 #include "assembler/seq_hex_file.h"
+#include "assembler/seq_listing.h"
 #include "assembler/seq_sim.h"
 #include "assembler/seq_timeline.h"
 #include "base/Logging.h"
+#include "base/utils/FileOutput.h"
+#include "base/utils/SourceReader.h"
+#include "sequencer/SeqAssembler.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -23,11 +32,37 @@ void logText(int level, const UIStr& text) {
     }
 }
 
+// The listing of the program that `driver` holds, written after a profiled run.
+bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileOutput& out) {
+    seq_listing listing;
+    if (isImage) {
+        listing.disassemble(*driver.assembler());
+    } else {
+        FileSourceReader reader(inputfile);
+        UIStr message;
+        if (!listing.readSource(reader, driver.assembler()->asmStatements(), message)) {
+            logText(3, message);
+            return false;
+        }
+    }
+    const auto& profile = driver.simulator()->profile();
+    if (endsWith(out.fileName(), ".csv"))
+        listing.writeCsv(out, profile);
+    else
+        listing.writeText(out, profile);
+    if (!out.commit()) {
+        logText(3, out.error());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     seq_cmdline commandLine(
-        "[-h] [-l loglevel] [-m max_instructions] [--svg file.svg] inputfile",
+        "[-h] [-l loglevel] [-m max_instructions] [--events file.csv|file.jsonl] "
+        "[--listing file] [--svg file.svg] inputfile",
         std::string("\nSimulate vexa program and log its real-time events."
                     "\nArguments:"
                     "\n\tinputfile: vexa assembly, or a .hex file as vexasm writes it."
@@ -36,14 +71,34 @@ int main(int argc, char* argv[]) {
             seq_cmdline::s_logLevelHelp +
             "\n\t-m max_instructions: stop after this many instructions."
             "\n\t                     Default: 1000000"
+            "\n\t--events file      : stream the real-time events to file as they happen,"
+            "\n\t                     CSV for a name ending in .csv, JSON Lines for .jsonl."
+            "\n\t--listing file     : write the program with the execution count, first"
+            "\n\t                     classical tick, first real time and total real time"
+            "\n\t                     of each instruction; CSV for a name ending in .csv,"
+            "\n\t                     - for standard output."
             "\n\t--svg file.svg     : also draw the real-time events as an SVG timeline.");
     int maxInstructions = 1000000;
     std::string svgFile;
+    std::string eventsFile;
+    std::string listingFile;
     commandLine.addOption("-m", [&maxInstructions](const char* value) {
         if (!seq_cmdline::parseCount(value, maxInstructions)) {
             seq_cmdline::logError("Error in maximum number of instructions: %s", value);
             return false;
         }
+        return true;
+    });
+    commandLine.addOption("--events", [&eventsFile](const char* value) {
+        eventsFile = value;
+        if (!endsWith(eventsFile, ".csv") && !endsWith(eventsFile, ".jsonl")) {
+            seq_cmdline::logError("Events file name must end in .csv or .jsonl: %s", value);
+            return false;
+        }
+        return true;
+    });
+    commandLine.addOption("--listing", [&listingFile](const char* value) {
+        listingFile = value;
         return true;
     });
     commandLine.addOption("--svg", [&svgFile](const char* value) {
@@ -55,9 +110,10 @@ int main(int argc, char* argv[]) {
         return status;
     }
     const std::string& inputfile = commandLine.inputfile();
+    const bool isImage = endsWith(inputfile, ".hex");
 
     seq driver;
-    if (endsWith(inputfile, ".hex")) {
+    if (isImage) {
         seq_hex_file hex;
         UIStr message;
         if (!hex.read(inputfile, driver.processor()->instructionMemSizeWords(), message)) {
@@ -74,11 +130,48 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    // The outputs are opened before the run, so that a name that cannot be written fails
+    // before a long simulation. Nothing keeps the events in memory but the SVG timeline.
     // seq builds its simulator as a seq_sim.
     auto& simulator = static_cast<seq_sim&>(*driver.simulator());
+    seq_event_tee sinks;
+    FileOutput events;
+    std::unique_ptr<seq_event_writer> eventWriter;
+    if (!eventsFile.empty()) {
+        if (!events.open(eventsFile)) {
+            logText(3, events.error());
+            return 1;
+        }
+        if (endsWith(eventsFile, ".csv"))
+            eventWriter = std::make_unique<seq_csv_sink>(events);
+        else
+            eventWriter = std::make_unique<seq_jsonl_sink>(events);
+        sinks.add(eventWriter.get());
+    }
+    FileOutput listing;
+    if (!listingFile.empty()) {
+        if (!listing.open(listingFile)) {
+            logText(3, listing.error());
+            return 1;
+        }
+        simulator.setProfiling(true);
+    }
+    if (!svgFile.empty())
+        sinks.add(&simulator.rt_log_sink());
+    std::optional<LogOutput> logOutput;
+    std::optional<seq_text_sink> logWriter;
+    if (Logging::isLogLevelActive(6)) {
+        logOutput.emplace(6);
+        logWriter.emplace(*logOutput);
+        sinks.add(&*logWriter);
+    }
+    seq_discard_sink discard;
+    simulator.set_event_sink(sinks.empty() ? static_cast<seq_event_sink*>(&discard) : &sinks);
+
     UIStr message;
     const bool failed = simulator.simulate(maxInstructions, message);
-    simulator.print_rt_log("");
+    if (logOutput)
+        logOutput->finish();
     if (failed) {
         logText(3, message);
         logText(6, "Simulation interrupted");
@@ -88,13 +181,20 @@ int main(int argc, char* argv[]) {
     simulator.printStats("");
     simulator.printTimers("");
 
+    bool written = true;
+    if (eventWriter && !events.commit()) {
+        logText(3, events.error());
+        written = false;
+    }
+    if (!listingFile.empty() && !writeListing(inputfile, isImage, driver, listing))
+        written = false;
     if (!svgFile.empty()) {
         const seq_timeline timeline(inputfile);
         UIStr error;
         if (!timeline.save(svgFile, simulator.get_rt_log(), error)) {
             logText(3, error);
-            return 1;
+            written = false;
         }
     }
-    return failed ? 1 : 0;
+    return failed || !written ? 1 : 0;
 }

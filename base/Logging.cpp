@@ -157,6 +157,28 @@ int Logging::writeText(int level, std::string_view text) {
     return 0;
 }
 
+void Logging::beginMessage(int level) {
+    FILE* file = getLogFile();
+    lock(file);
+    writePrefix(file, level);
+    unlock(file);
+}
+
+void Logging::continueMessage(std::string_view text) {
+    FILE* file = getLogFile();
+    lock(file);
+    fwrite(text.data(), 1, text.size(), file);
+    unlock(file);
+}
+
+void Logging::endMessage() {
+    FILE* file = getLogFile();
+    lock(file);
+    fputc('\n', file);
+    unlock(file);
+    fflush(file);
+}
+
 void Logging::flush() {
     fflush(getLogFile());
 }

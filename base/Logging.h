@@ -24,6 +24,12 @@ public:
     // Like write, but the message is `text` taken byte for byte (NUL bytes included).
     static int writeText(int level, std::string_view text);
     static void flush();
+    // One message written in pieces, for text too long to build first: the line's prefix at
+    // `level`, then the pieces as they come, then the line's end. Each call holds the lock
+    // only while it writes, so other threads' lines may come between the pieces.
+    static void beginMessage(int level);
+    static void continueMessage(std::string_view text);
+    static void endMessage();
 
     static std::string getLogFileName();
     static bool setLogLevel(int level);

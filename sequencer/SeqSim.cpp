@@ -301,6 +301,10 @@ void SeqSim::beginRun() {
     m_numInstr = 0;
     m_pc = 0;
     m_running = true;
+    if (m_profiling)
+        m_profile.assign(m_SP->instructionMemSizeWords(), AddressProfile{});
+    else
+        m_profile.clear();
     watch->start();
 }
 
@@ -338,12 +342,17 @@ bool SeqSim::runVirtual(int maxInstructions, UIStr& message) {
         while (true) {
             if (!m_running)
                 return false;
+            const address_t pc = m_pc;
+            const uint64_t tick = m_classicalTick;
+            const uint64_t realtime = m_realtimeTick;
             if (processInstruction()) {
                 message = stringCat("Instruction ",
                                     decodeSlot(m_SP->readInstructionMem(m_pc)).def->mnemonic(),
                                     " not yet supported.");
                 return true;
             }
+            if (m_profiling && pc < m_profile.size())
+                recordExecution(pc, tick, realtime, m_realtimeTick);
             if (m_numInstr > budget) {
                 budgetMessage(maxInstructions, message);
                 return true;

@@ -92,6 +92,22 @@ public:
     void printTimers(const std::string& title) const;
     void stopTimers();
 
+    // What the latest run spent at one instruction address: how often the instruction there
+    // was executed, the classical tick and the real-time counter at its first execution, and
+    // the real time that all its executions took.
+    struct AddressProfile {
+        uint64_t count = 0;
+        uint64_t firstTick = 0;
+        uint64_t firstRealtime = 0;
+        uint64_t realtime = 0;
+    };
+    // Whether the following runs keep a profile of every instruction address; without it a
+    // run pays nothing for it.
+    void setProfiling(bool on) { m_profiling = on; }
+    bool isProfiling() const { return m_profiling; }
+    // One entry per instruction address after a profiled run, else empty.
+    const std::vector<AddressProfile>& profile() const { return m_profile; }
+
     // State of the latest run.
     uint32_t numInstructions() const { return m_numInstr; }
     uint64_t classicalTick() const { return m_classicalTick; }
@@ -386,7 +402,17 @@ private:
     Decoded* clearDecodeCache(address_t size);
     // The run loop of simulate(int, UIStr&) that calls processInstruction() virtually.
     bool runVirtual(int maxInstructions, UIStr& message);
-    template <bool Checked, class Ext> bool runLoop(int maxInstructions, UIStr& message, Ext& ext);
+    template <bool Checked, bool Profiled, class Ext>
+    bool runLoop(int maxInstructions, UIStr& message, Ext& ext);
+    // Counts one execution at `pc` that started at `tick` and `realtime` into the profile.
+    void recordExecution(address_t pc, uint64_t tick, uint64_t realtime, uint64_t realtimeAfter) {
+        AddressProfile& p = m_profile[pc];
+        if (p.count++ == 0) {
+            p.firstTick = tick;
+            p.firstRealtime = realtime;
+        }
+        p.realtime += realtimeAfter - realtime;
+    }
     static void budgetMessage(int maxInstructions, UIStr& message);
 
     [[noreturn]] void throwPcOutOfRange(address_t pc) const;
@@ -406,6 +432,8 @@ private:
     std::vector<Decoded> m_decodeCache;
     // The instruction that the checked loop executes, or the unchecked loop beyond the cache.
     Decoded m_uncached;
+    bool m_profiling = false;
+    std::vector<AddressProfile> m_profile;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -555,7 +583,7 @@ template <class Ext> bool SeqSim::processInstructionWith(Ext& ext) {
     return result == Step::Foreign;
 }
 
-template <bool Checked, class Ext>
+template <bool Checked, bool Profiled, class Ext>
 bool SeqSim::runLoop(int maxInstructions, UIStr& message, Ext& ext) {
     const auto budget = static_cast<uint32_t>(maxInstructions);
     Machine m = loadMachine();
@@ -565,7 +593,13 @@ bool SeqSim::runLoop(int maxInstructions, UIStr& message, Ext& ext) {
     bool result = true;
     try {
         while (true) {
+            [[maybe_unused]] const address_t pc = m.pc;
+            [[maybe_unused]] const uint64_t tick = m.tick;
+            [[maybe_unused]] const uint64_t realtime = m.realtimeTick;
             const Step done = step<Checked>(m, ext);
+            if constexpr (Profiled)
+                if (done != Step::Foreign)
+                    recordExecution(pc, tick, realtime, m.realtimeTick);
             if (done == Step::Foreign) {
                 message = stringCat("Instruction ", m.decoder.slot(m.code[m.pc]).def->mnemonic(),
                                     " not yet supported.");
@@ -598,8 +632,13 @@ template <class Ext> bool SeqSim::simulateWith(int maxInstructions, UIStr& messa
     beginRun();
     const bool unchecked =
         operandsInRange() && m_SP->instructionMemSizeWords() <= s_maxCachedAddresses;
-    const bool result = unchecked ? runLoop<false>(maxInstructions, message, ext)
-                                  : runLoop<true>(maxInstructions, message, ext);
+    bool result;
+    if (m_profiling)
+        result = unchecked ? runLoop<false, true>(maxInstructions, message, ext)
+                           : runLoop<true, true>(maxInstructions, message, ext);
+    else
+        result = unchecked ? runLoop<false, false>(maxInstructions, message, ext)
+                           : runLoop<true, false>(maxInstructions, message, ext);
     stopTimers();
     return result;
 }

@@ -3,6 +3,9 @@
 #include "XmlCheck.h"
 #include "tests/assembler/ToolRun.h"
 
+#include "assembler/seq_event_writer.h"
+
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -184,11 +187,123 @@ TEST_F(VexasimTest, InterruptedRunStillDrawsItsEntries) {
     EXPECT_EQ(entries, 2u);
 }
 
+// An outer loop of two passes around an inner loop of three, and an instruction that never
+// runs. Classical ticks: move 1, play 2, loop 1 (+3 when it jumps), wait 1, stop 1.
+const std::string kNestedLoops = "# nested loops\n"
+                                 "        move    2, R1\n"
+                                 "outer:  move    3, R2\n"
+                                 "inner:\n"
+                                 "        play    1, 2, 10\n"
+                                 "        loop    R2, @inner\n"
+                                 "        wait    5\n"
+                                 "        loop    R1, @outer\n"
+                                 "        stop\n"
+                                 "        nop\n";
+
+TEST_F(VexasimTest, ListingTimesEveryInstruction) {
+    writeFile(dir / "loops.s", kNestedLoops);
+    const ToolRun csv = vexasim("-l warning --listing l.csv loops.s");
+    EXPECT_EQ(csv.status, 0) << csv.err;
+    EXPECT_EQ(readFile(dir / "l.csv"), "address,count,first_tick,first_time_ns,realtime_ns,text\n"
+                                       "0,1,0,0,0,\"        move    2, R1\"\n"
+                                       "1,2,1,0,0,\"outer:  move    3, R2\"\n"
+                                       "2,6,2,0,60,\"        play    1, 2, 10\"\n"
+                                       "3,6,4,10,0,\"        loop    R2, @inner\"\n"
+                                       "4,2,17,30,10,        wait    5\n"
+                                       "5,2,18,35,0,\"        loop    R1, @outer\"\n"
+                                       "6,1,40,70,0,        stop\n"
+                                       "7,0,,,,        nop\n");
+
+    const ToolRun text = vexasim("-l warning --listing - loops.s");
+    EXPECT_EQ(text.status, 0) << text.err;
+    const std::string blank(63, ' ');
+    EXPECT_EQ(text.out,
+              "address      count   first_tick  first_time_ns    realtime_ns  source\n" + blank +
+                  "# nested loops\n"
+                  "      0          1            0              0              0          move"
+                  "    2, R1\n"
+                  "      1          2            1              0              0  outer:  move"
+                  "    3, R2\n" +
+                  blank +
+                  "inner:\n"
+                  "      2          6            2              0             60          play"
+                  "    1, 2, 10\n"
+                  "      3          6            4             10              0          loop"
+                  "    R2, @inner\n"
+                  "      4          2           17             30             10          wait"
+                  "    5\n"
+                  "      5          2           18             35              0          loop"
+                  "    R1, @outer\n"
+                  "      6          1           40             70              0          stop\n"
+                  "      7          0" +
+                  std::string(45, ' ') + "        nop\n");
+
+    // An image is listed as its disassembly.
+    writeFile(dir / "loops.hex", assemble(kNestedLoops, "loops"));
+    const ToolRun image = vexasim("-l warning --listing image.csv loops.hex");
+    EXPECT_EQ(image.status, 0) << image.err;
+    const std::string listing = readFile(dir / "image.csv");
+    EXPECT_NE(listing.find("\n2,6,2,0,60,\"        play        0x1, 0x2, 0xa\"\n"),
+              std::string::npos)
+        << listing;
+    EXPECT_NE(listing.find("\n7,0,,,,        nop\n"), std::string::npos) << listing;
+}
+
+TEST_F(VexasimTest, EventsAreStreamedToCsvAndJsonLines) {
+    writeFile(dir / "prog.s", kProgram);
+    const ToolRun result = vexasim("--events ev.csv prog.s");
+    EXPECT_EQ(result.status, 0) << result.err;
+    expectSimulationLog(result, 1, "Simulation finished", kStats, kRealTimeLog);
+    EXPECT_EQ(readFile(dir / "ev.csv"),
+              std::string(seq_csv_sink::s_header) +
+                  "\n0,100,0,play,1,1,2,0,0,0,0,0,1,32767,32767,32767,32767,0,0,0,0,0,0,0"
+                  "\n100,20,1,wait,0,1,2,0,0,0,0,0,0,32767,32767,32767,32767,0,0,0,0,0,0,0\n");
+
+    // A run cut short by its budget keeps the events up to that point.
+    writeFile(dir / "loop.s", "top:    wait 4\n        jmp @top\n");
+    const ToolRun cut = vexasim("-l quiet -m 9 --events ev.jsonl loop.s");
+    EXPECT_EQ(cut.status, 1);
+    const std::string json = readFile(dir / "ev.jsonl");
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 5);
+    const std::string last = json.substr(json.rfind('\n', json.size() - 2) + 1);
+    EXPECT_EQ(last.rfind("{\"time_ns\":16,\"duration_ns\":4,\"address\":0,\"mnemonic\":\"wait\","
+                         "\"play_valid\":false,",
+                         0),
+              0u)
+        << last;
+}
+
+TEST_F(VexasimTest, OutputsThatCannotBeWrittenFailWithoutAFileThatLooksComplete) {
+    writeFile(dir / "prog.s", kProgram);
+    writeFile(dir / "plain", "");
+    fs::create_symlink("/dev/full", dir / "full.csv");
+    struct Case {
+        std::string arguments;
+        std::string message;
+    };
+    const std::vector<Case> cases = {
+        {"--events missing/ev.csv",
+         "Could not open output file 'missing/ev.csv' for writing: No such file or directory"},
+        {"--listing plain/l.txt",
+         "Could not open output file 'plain/l.txt' for writing: Not a directory"},
+        {"--events full.csv", "Could not write output file 'full.csv': No space left on device"},
+        {"--listing /dev/full", "Could not write output file '/dev/full': No space left on device"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun result = vexasim("-l error " + c.arguments + " prog.s");
+        EXPECT_EQ(result.status, 1) << c.arguments;
+        EXPECT_EQ(result.messages(), std::vector<std::string>{c.message}) << c.arguments;
+        // The folder holds what the test put there, and no half-written file.
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir), {}), 3) << c.arguments;
+    }
+}
+
 TEST_F(VexasimTest, CommandLine) {
     writeFile(dir / "prog.s", kProgram);
     const std::string help =
         std::string("Usage: ") + VEXASIM_PATH +
-        " [-h] [-l loglevel] [-m max_instructions] [--svg file.svg] inputfile"
+        " [-h] [-l loglevel] [-m max_instructions] [--events file.csv|file.jsonl] "
+        "[--listing file] [--svg file.svg] inputfile"
         "\nSimulate vexa program and log its real-time events."
         "\nArguments:"
         "\n\tinputfile: vexa assembly, or a .hex file as vexasm writes it."
@@ -199,6 +314,12 @@ TEST_F(VexasimTest, CommandLine) {
         "\n\t                     Default: info"
         "\n\t-m max_instructions: stop after this many instructions."
         "\n\t                     Default: 1000000"
+        "\n\t--events file      : stream the real-time events to file as they happen,"
+        "\n\t                     CSV for a name ending in .csv, JSON Lines for .jsonl."
+        "\n\t--listing file     : write the program with the execution count, first"
+        "\n\t                     classical tick, first real time and total real time"
+        "\n\t                     of each instruction; CSV for a name ending in .csv,"
+        "\n\t                     - for standard output."
         "\n\t--svg file.svg     : also draw the real-time events as an SVG timeline.\n";
     struct Case {
         std::string arguments;
@@ -213,6 +334,9 @@ TEST_F(VexasimTest, CommandLine) {
         {"prog.s --svg", 2, {"Option --svg requires argument"}},
         {"-m 5x prog.s", 2, {"Error in maximum number of instructions: 5x"}},
         {"-m 4294967296 prog.s", 2, {"Error in maximum number of instructions: 4294967296"}},
+        {"--events ev.txt prog.s", 2, {"Events file name must end in .csv or .jsonl: ev.txt"}},
+        {"--events .csv.gz prog.s", 2, {"Events file name must end in .csv or .jsonl: .csv.gz"}},
+        {"--events - prog.s", 2, {"Events file name must end in .csv or .jsonl: -"}},
     };
     for (const Case& c : cases) {
         const ToolRun result = vexasim(c.arguments);

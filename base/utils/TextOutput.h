@@ -1,0 +1,97 @@
+// Buffered text output in large blocks: formatting code appends to one buffer without a call
+// per piece, and the buffer goes to its destination whenever it fills. The first failure is
+// remembered; output after it is dropped.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class TextOutput {
+public:
+    static constexpr size_t s_blockSize = size_t{1} << 16;
+
+    TextOutput();
+    virtual ~TextOutput();
+    TextOutput(const TextOutput&) = delete;
+    TextOutput& operator=(const TextOutput&) = delete;
+
+    void append(std::string_view text) {
+        if (text.size() > s_blockSize - m_used)
+            appendLong(text);
+        else
+            m_used += text.copy(m_buffer.get() + m_used, text.size());
+    }
+    void append(char c) { *room(1) = c, advance(1); }
+    // Space for `size` (at most s_blockSize) bytes at the end of the buffer; advance() then
+    // takes what was written there.
+    char* room(size_t size) {
+        if (size > s_blockSize - m_used)
+            flushBuffer();
+        return m_buffer.get() + m_used;
+    }
+    void advance(size_t size) { m_used += size; }
+
+    // Hands the buffer to the destination; false once anything failed.
+    bool flush();
+    bool failed() const { return m_failed; }
+    // What failed, for a message.
+    const std::string& error() const { return m_error; }
+
+protected:
+    // Writes one block to the destination; false (after setError) when it failed.
+    virtual bool writeBlock(std::string_view block) = 0;
+    void setError(std::string error);
+    // The buffer's contents are dropped, as after a failure.
+    void discardBuffer() { m_used = 0; }
+
+private:
+    void flushBuffer();
+    void appendLong(std::string_view text);
+
+    std::unique_ptr<char[]> m_buffer;
+    size_t m_used = 0;
+    bool m_failed = false;
+    std::string m_error;
+};
+
+// `text` as one CSV field: in double quotes, with its quotes doubled, when it holds a comma,
+// a quote or a line break.
+void appendCsvField(TextOutput& out, std::string_view text);
+
+// Collects the text in a string.
+class StringOutput : public TextOutput {
+public:
+    // The text so far (flushes).
+    const std::string& text() {
+        flush();
+        return m_text;
+    }
+
+protected:
+    bool writeBlock(std::string_view block) override {
+        m_text.append(block);
+        return true;
+    }
+
+private:
+    std::string m_text;
+};
+
+// One log message too long to build in memory, written in pieces: the constructor writes the
+// line's prefix at `level`, finish() the line's end. Pieces of other threads' log lines may
+// come between the blocks.
+class LogOutput : public TextOutput {
+public:
+    explicit LogOutput(int level);
+    ~LogOutput() override;
+    // Ends the message; the destructor does it when nobody did.
+    void finish();
+
+protected:
+    bool writeBlock(std::string_view block) override;
+
+private:
+    bool m_finished = false;
+};
