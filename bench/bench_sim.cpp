@@ -1,7 +1,8 @@
 // Simulated instructions per second of the Vexa simulator (seq_sim) on two kernels of
 // about 10^7 executed instructions each: an ALU kernel (loops, arithmetic with register and
 // immediate operands, prefetch hazards, jumps) and a real-time kernel (settings, plays,
-// acquisitions and waits in a loop).
+// acquisitions and waits in a loop); and events per second of the real-time kernel with its
+// events counted, or streamed as CSV or JSON Lines.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -9,7 +10,9 @@
 #include <string>
 
 #include "assembler/seq.h"
+#include "assembler/seq_event_writer.h"
 #include "base/Logging.h"
+#include "base/utils/FileOutput.h"
 #include "sequencer/SeqSim.h"
 
 namespace {
@@ -97,8 +100,71 @@ void BM_SimRealtimeKernelColdLog(benchmark::State& state) {
     runKernel(state, realtimeKernel, false);
 }
 
+// Counts the events of a run and keeps nothing.
+struct EventCounter : seq_event_sink {
+    uint64_t events = 0;
+    void event(const rt_info&, address_t) override { ++events; }
+};
+
+enum class Sink { Counted, Csv, JsonLines };
+
+// The real-time kernel with its events counted, or written as CSV or JSON Lines to
+// /dev/null (formatting and system calls, no disk); events/s is the rate of the whole run.
+void runRealtimeEvents(benchmark::State& state, Sink kind) {
+    Logging::setLogLevel(Logging::quietLevel);
+    seq driver;
+    UIStr text;
+    if (driver.assemble(std::string(realtimeKernel), text) != 0) {
+        state.SkipWithError("kernel does not assemble");
+        return;
+    }
+    auto& sim = static_cast<seq_sim&>(*driver.simulator());
+    const int budget = 100000000;
+    EventCounter counter;
+    FileOutput out;
+    if (!out.open("/dev/null")) {
+        state.SkipWithError("cannot write /dev/null");
+        return;
+    }
+    seq_csv_sink csv(out);
+    seq_jsonl_sink json(out);
+    seq_event_sink* sinks[] = {&counter, &csv, &json};
+    UIStr message;
+    sim.set_event_sink(&counter);
+    sim.simulate(budget, message);
+    const uint64_t eventsPerRun = counter.events;
+    sim.set_event_sink(sinks[static_cast<int>(kind)]);
+    uint64_t events = 0;
+    for (auto _ : state) {
+        if (sim.simulate(budget, message)) {
+            state.SkipWithError(message.c_str());
+            return;
+        }
+        events += eventsPerRun;
+    }
+    state.counters["events"] = static_cast<double>(eventsPerRun);
+    state.counters["events/s"] =
+        benchmark::Counter(static_cast<double>(events), benchmark::Counter::kIsRate);
+    state.counters["instr/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * sim.numInstructions(),
+                           benchmark::Counter::kIsRate);
+}
+
+void BM_SimRealtimeEventsCounted(benchmark::State& state) {
+    runRealtimeEvents(state, Sink::Counted);
+}
+void BM_SimRealtimeEventsCsv(benchmark::State& state) {
+    runRealtimeEvents(state, Sink::Csv);
+}
+void BM_SimRealtimeEventsJsonLines(benchmark::State& state) {
+    runRealtimeEvents(state, Sink::JsonLines);
+}
+
 } // namespace
 
+BENCHMARK(BM_SimRealtimeEventsCounted)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimRealtimeEventsCsv)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SimRealtimeEventsJsonLines)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimAluKernel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimRealtimeKernel)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimRealtimeKernelColdLog)->Unit(benchmark::kMillisecond)->Iterations(1);
