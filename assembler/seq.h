@@ -28,6 +28,8 @@ public:
     using Vexa::simulate;
     void print_sim();
     void set_max_sim_instr(int maxInstructions) { max_sim_instr = maxInstructions; }
+    // The simulator, with its real-time log and event sinks.
+    seq_sim* rt_simulator() const { return vexaSim; }
 
 private:
     void createSections();

@@ -1,7 +1,5 @@
 #include "assembler/seq_hex_file.h"
 
-#include "sequencer/SeqAssembler.h"
-
 #include <filesystem>
 #include <fstream>
 
@@ -87,11 +85,4 @@ bool seq_hex_file::read(std::istream& in, const std::string& name, std::size_t m
         m_words.push_back(word);
     }
     return true;
-}
-
-void seq_hex_file::loadInto(SeqAssembler& assembler) const {
-    assembler.init(); // the program length starts again from 0
-    for (std::size_t address = 0; address < m_words.size(); ++address)
-        assembler.writeInstructionMem(static_cast<SeqAssembler::address_t>(address),
-                                      m_words[address]);
 }

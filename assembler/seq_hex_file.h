@@ -2,8 +2,8 @@
 #define ASSEMBLER_SEQ_HEX_FILE_H
 
 // Reads a program image as vexasm writes it: one 64-bit instruction word per line in
-// exactly 16 hexadecimal digits (either case), the last line with or without a line feed,
-// and loads it into an assembler's instruction memory as if it had been assembled there.
+// exactly 16 hexadecimal digits (either case), the last line with or without a line feed.
+// Vexa::loadImage makes the words a driver's program.
 
 #include "base/utils/stringUtils.h"
 
@@ -12,8 +12,6 @@
 #include <istream>
 #include <string>
 #include <vector>
-
-class SeqAssembler;
 
 class seq_hex_file {
 public:
@@ -25,11 +23,6 @@ public:
     bool read(std::istream& in, const std::string& name, std::size_t maxWords, UIStr& message);
 
     const std::vector<uint64_t>& words() const { return m_words; }
-
-    // Writes the words into the instruction memory from address 0 and makes them the
-    // assembler's whole program, for its hex output and disassembly. The memory must hold
-    // them.
-    void loadInto(SeqAssembler& assembler) const;
 
 private:
     std::vector<uint64_t> m_words;

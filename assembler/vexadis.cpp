@@ -46,7 +46,12 @@ int main(int argc, char* argv[]) {
         }
         return 1;
     }
-    hex.loadInto(assembler);
+    if (!driver.loadImage(hex.words(), message)) {
+        if (Logging::getLogLevel() >= 3) {
+            Logging::writeText(3, message);
+        }
+        return 1;
+    }
     if (noAddresses) {
         assembler.config().writeAddresses = false;
     }

@@ -120,7 +120,10 @@ int main(int argc, char* argv[]) {
             logText(3, message);
             return 1;
         }
-        hex.loadInto(*driver.assembler());
+        if (!driver.loadImage(hex.words(), message)) {
+            logText(3, message);
+            return 1;
+        }
     } else {
         UIStr report;
         const int result = driver.assembleFile(inputfile, report);
@@ -132,8 +135,7 @@ int main(int argc, char* argv[]) {
 
     // The outputs are opened before the run, so that a name that cannot be written fails
     // before a long simulation. Nothing keeps the events in memory but the SVG timeline.
-    // seq builds its simulator as a seq_sim.
-    auto& simulator = static_cast<seq_sim&>(*driver.simulator());
+    seq_sim& simulator = *driver.rt_simulator();
     seq_event_tee sinks;
     FileOutput events;
     std::unique_ptr<seq_event_writer> eventWriter;

@@ -118,7 +118,7 @@ void runRealtimeEvents(benchmark::State& state, Sink kind) {
         state.SkipWithError("kernel does not assemble");
         return;
     }
-    auto& sim = static_cast<seq_sim&>(*driver.simulator());
+    seq_sim& sim = *driver.rt_simulator();
     const int budget = 100000000;
     EventCounter counter;
     FileOutput out;

@@ -150,6 +150,17 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
     return static_cast<int>(errors.size());
 }
 
+bool SeqAssembler::loadImage(const std::vector<instruction_t>& words) {
+    const address_t size = instructionMemSize();
+    if (size == 0 || words.size() > size)
+        return false;
+    init();
+    for (address_t address = 0; address < words.size(); ++address)
+        writeInstructionMem(address, words[address]);
+    m_SP->initInstructionMem(m_numInstr, size);
+    return true;
+}
+
 int SeqAssembler::assembleFile(const std::string& fileName, AsmErrorList& errors) {
     FileSourceReader reader(fileName);
     return assemble(reader, errors);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/utils/StopWatch.h"
 #include "base/utils/StopWatchSet.h"
@@ -55,6 +56,11 @@ public:
     // Stores one word; words skipped since the last write are zeroed. Throws
     // SeqProcMemoryError beyond the end of the instruction memory.
     void writeInstructionMem(address_t address, instruction_t word);
+
+    // Makes `words` the whole program, as if it had been assembled: written from address 0,
+    // the rest of the instruction memory cleared. False, writing nothing, when there is no
+    // instruction memory or it cannot hold them.
+    bool loadImage(const std::vector<instruction_t>& words);
 
     // Encodes one parsed instruction (its arguments carry resolved values); throws
     // AsmSyntaxError when it matches no variant of the instruction set or an operand is out

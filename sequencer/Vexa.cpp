@@ -52,6 +52,19 @@ void Vexa::registerAsmSection(AsmSection* section) {
     }
 }
 
+bool Vexa::loadImage(const std::vector<uint64_t>& words, UIStr& message) {
+    if (!vexaAsm || !vexaProc) {
+        message = "Can not load a program: No processor defined.";
+        return false;
+    }
+    if (!vexaAsm->loadImage(words)) {
+        message = stringCat("Program of ", words.size(), " instruction words does not fit into ",
+                            vexaProc->instructionMemSizeWords(), " words of instruction memory");
+        return false;
+    }
+    return true;
+}
+
 int Vexa::assemble(SourceReader& reader, UIStr& text) {
     AsmErrorList errors;
     const AsmSyntax syntax;

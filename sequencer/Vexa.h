@@ -12,6 +12,7 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 class SeqAssembler;
 class SeqInstructionSet;
@@ -39,6 +40,10 @@ public:
     int assembleFile(const std::string& fileName, UIStr& text);
     int assemble(const std::string& source, UIStr& text);
     int assemble(std::shared_ptr<const std::string> source, UIStr& text);
+
+    // Makes a program image (as a .hex file holds it) the program, for disassembly and
+    // simulation, without assembling; false with `message` set when it does not fit.
+    bool loadImage(const std::vector<uint64_t>& words, UIStr& message);
 
     int disassemble(std::string& text);
     int disassemble(std::ostream& out);

@@ -40,7 +40,7 @@ const std::vector<uint32_t> kLoggedAddresses = {9, 10, 11, 12, 13, 14, 15, 18};
 
 class SeqEventSinkTest : public ::testing::Test {
 protected:
-    SeqEventSinkTest() : sim(static_cast<seq_sim&>(*driver.simulator())) {
+    SeqEventSinkTest() : sim(*driver.rt_simulator()) {
         Logging::setLogLevel(Logging::quietLevel);
     }
     ~SeqEventSinkTest() override { Logging::setLogLevel(6); }

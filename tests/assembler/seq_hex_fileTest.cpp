@@ -21,7 +21,7 @@ TEST(seq_hex_fileTest, ReadsWordValuesInEitherCase) {
               (std::vector<uint64_t>{0, UINT64_MAX, 0x0123456789abcdefULL, 0xFEDCBA9876543210ULL}));
 }
 
-TEST(seq_hex_fileTest, LoadIntoMakesTheWordsTheAssemblersProgram) {
+TEST(seq_hex_fileTest, LoadedWordsBecomeTheDriversWholeProgram) {
     // An earlier, longer program is replaced, not merged.
     seq fresh;
     UIStr text;
@@ -31,7 +31,7 @@ TEST(seq_hex_fileTest, LoadIntoMakesTheWordsTheAssemblersProgram) {
     seq_hex_file hex;
     UIStr message;
     ASSERT_TRUE(hex.read(in, "x.hex", 4096, message));
-    hex.loadInto(*fresh.assembler());
+    ASSERT_TRUE(fresh.loadImage(hex.words(), message)) << message;
     EXPECT_EQ(fresh.assembler()->numInstructions(), 2u);
     EXPECT_EQ(fresh.processor()->readInstructionMem(1), 0x4400008100000005ULL);
     std::ostringstream listing;
@@ -40,6 +40,14 @@ TEST(seq_hex_fileTest, LoadIntoMakesTheWordsTheAssemblersProgram) {
     std::ostringstream image;
     EXPECT_TRUE(fresh.assembler()->printHexOutput(image));
     EXPECT_EQ(image.str(), "0800000000000000\n4400008100000005\n");
+    // The old program's third word is gone from the memory too.
+    EXPECT_EQ(fresh.processor()->readInstructionMem(2), 0u);
+
+    // An image larger than the memory is refused and changes nothing.
+    EXPECT_FALSE(fresh.loadImage(std::vector<uint64_t>(4097, 0x0800000000000000ULL), message));
+    EXPECT_EQ(message, "Program of 4097 instruction words does not fit into 4096 words of "
+                       "instruction memory");
+    EXPECT_EQ(fresh.assembler()->numInstructions(), 2u);
 }
 
 } // namespace
