@@ -154,9 +154,14 @@ void StreamSourceReader::finish() {
 }
 
 bool StreamSourceReader::isEndOfSource() {
-    // Looking ahead also ends an empty source (or one whose last line had a terminator)
-    // before it would deliver an extra empty line.
-    return m_stream.eof() || m_stream.peek() == std::char_traits<char>::eof();
+    // The end-of-file flag decides. Looking ahead sets it for an empty source (or one whose
+    // last line had a terminator) before an extra empty line would be delivered. A look-ahead
+    // that fails to read also answers EOF, but sets the bad flag instead: that is no end, and
+    // the next line's read reports the error.
+    if (m_stream.eof())
+        return true;
+    m_stream.peek();
+    return m_stream.eof();
 }
 
 size_t StreamSourceReader::sourceLength() {
