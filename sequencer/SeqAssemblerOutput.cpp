@@ -145,7 +145,13 @@ int SeqAssembler::saveDisassemble(const std::string& fileName) {
         std::cerr << "Could not open file \"" << fileName << "\" for writing" << '\n';
         return -1;
     }
-    return disassemble(file);
+    const int failures = disassemble(file);
+    file.close();
+    if (file.fail()) {
+        std::cerr << "Could not write file \"" << fileName << "\"" << '\n';
+        return -1;
+    }
+    return failures;
 }
 
 void SeqAssembler::printTimers(const std::string& title) const {

@@ -167,6 +167,12 @@ TEST_F(OutputTest, DisassemblyOfTheProgramCountsUndecodableWords) {
     EXPECT_EQ(assembler.saveDisassemble("/nonexistent-directory/p.s"), -1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "Could not open file \"/nonexistent-directory/p.s\" for writing\n");
+    if (::access("/dev/full", W_OK) == 0) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(assembler.saveDisassemble("/dev/full"), -1);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+                  "Could not write file \"/dev/full\"\n");
+    }
 
     ASSERT_EQ(assemble(""), 0);
     std::ostringstream nothing;
