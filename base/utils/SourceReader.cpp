@@ -154,14 +154,13 @@ void StreamSourceReader::finish() {
 }
 
 bool StreamSourceReader::isEndOfSource() {
-    // The end-of-file flag decides. Looking ahead sets it for an empty source (or one whose
-    // last line had a terminator) before an extra empty line would be delivered. A look-ahead
-    // that fails to read also answers EOF, but sets the bad flag instead: that is no end, and
-    // the next line's read reports the error.
+    // Looking ahead also ends an empty source (or one whose last line had a terminator)
+    // before it would deliver an extra empty line, and a stream that can read no more (after
+    // finish, for example). But a look-ahead whose read failed answers EOF too, with the bad
+    // flag set: that is no end, and the next line's read reports the error.
     if (m_stream.eof())
         return true;
-    m_stream.peek();
-    return m_stream.eof();
+    return m_stream.peek() == std::char_traits<char>::eof() && !m_stream.bad();
 }
 
 size_t StreamSourceReader::sourceLength() {

@@ -53,6 +53,7 @@ std::vector<std::string> readAll(SourceReader& reader) {
     }
     EXPECT_EQ(reader.nextLine(false), nullptr);
     reader.finish();
+    EXPECT_EQ(reader.nextLine(false), nullptr) << "after finish";
     return lines;
 }
 
