@@ -63,8 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int undecodable = assembler.disassemble(disassembly);
     const std::string listing = disassembly.str();
     if (undecodable < 0 || static_cast<size_t>(undecodable) > hex.words().size() ||
-        static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n')) !=
-            hex.words().size())
+        static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n')) != hex.words().size())
         abort();
 
     // The same image against a memory one word too small must be refused at its last word.

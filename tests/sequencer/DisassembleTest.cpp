@@ -172,8 +172,7 @@ TEST_F(OutputTest, DisassemblyOfTheProgramCountsUndecodableWords) {
     if (::access("/dev/full", W_OK) == 0) {
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(assembler.saveDisassemble("/dev/full"), -1);
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-                  "Could not write file \"/dev/full\"\n");
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Could not write file \"/dev/full\"\n");
     }
 
     ASSERT_EQ(assemble(""), 0);

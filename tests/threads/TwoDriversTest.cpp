@@ -47,8 +47,8 @@ struct Outcome {
 
 void PrintTo(const Outcome& o, std::ostream* out) {
     *out << "{assembled " << o.assembled << ", text \"" << o.text << "\", " << o.hex.size()
-         << " hex bytes, simulation " << (o.simFailed ? "failed" : "ok") << " \""
-         << o.simMessage << "\", R1 " << o.loopRegister << "}";
+         << " hex bytes, simulation " << (o.simFailed ? "failed" : "ok") << " \"" << o.simMessage
+         << "\", R1 " << o.loopRegister << "}";
 }
 
 Outcome runOnce(seq& driver, const std::string& source, bool simulate) {
@@ -145,9 +145,9 @@ TEST(TwoDriversTest, AssembleAndSimulateOnTwoThreadsAtOnce) {
 
         // One "assembly completed" line per successful run, none torn by the other thread.
         EXPECT_EQ(log.count("assembly completed"), (kRuns + 1) / 2 + kRuns);
-        EXPECT_EQ(log.count("assembly failed with " + std::to_string(expectedBad.assembled) +
-                            " errors"),
-                  kRuns / 2);
+        EXPECT_EQ(
+            log.count("assembly failed with " + std::to_string(expectedBad.assembled) + " errors"),
+            kRuns / 2);
     }
 
     ASSERT_EQ(assembled.size(), static_cast<size_t>(kRuns));

@@ -175,8 +175,7 @@ TEST_F(UnparserTest, SaveUnparsedWritesAFileOrReportsWhyNot) {
         // The device accepts the open and fails the write.
         ::testing::internal::CaptureStderr();
         EXPECT_EQ(parser.saveUnparsed("/dev/full"), -1);
-        EXPECT_EQ(::testing::internal::GetCapturedStderr(),
-                  "Could not write file \"/dev/full\"\n");
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Could not write file \"/dev/full\"\n");
     }
 }
 
