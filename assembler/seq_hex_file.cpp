@@ -38,10 +38,17 @@ bool seq_hex_file::read(const std::string& fileName, std::size_t maxWords, UIStr
 bool seq_hex_file::read(std::istream& in, const std::string& name, std::size_t maxWords,
                         UIStr& message) {
     m_words.clear();
-    std::streambuf* buffer = in.rdbuf();
     std::string line; // only the first kQuoteLimit + 1 bytes of a line are kept
     line.reserve(kQuoteLimit + 1);
     uint64_t lineNumber = 0;
+    // A failed read (EIO, for example) is thrown by the stream buffer.
+    const auto readError = [&] {
+        message = stringCat(name, ":", lineNumber + 1, ": read error");
+        return false;
+    };
+    std::streambuf* const buffer = in.rdbuf();
+    if (buffer == nullptr)
+        return readError();
     bool atEnd = false;
     while (!atEnd) {
         line.clear();
@@ -49,7 +56,12 @@ bool seq_hex_file::read(std::istream& in, const std::string& name, std::size_t m
         uint64_t word = 0;
         bool digitsOnly = true;
         for (;;) {
-            const std::streambuf::int_type next = buffer->sbumpc();
+            std::streambuf::int_type next = 0;
+            try {
+                next = buffer->sbumpc();
+            } catch (...) {
+                return readError();
+            }
             if (next == std::streambuf::traits_type::eof()) {
                 atEnd = true;
                 break;

@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 
 #include "base/Logging.h"
@@ -59,7 +60,13 @@ bool SeqAssembler::printHexOutput(std::ostream& out) {
         writeNoMemoryError();
         return false;
     }
-    if (!writeHexLines(out)) {
+    // The lines do not depend on the stream's flags, but the stream is switched to
+    // hexadecimal with fill '0' for them and afterwards left in decimal with blank fill, so
+    // a caller writing numbers after the dump gets them in decimal.
+    out << std::hex << std::setfill('0');
+    const bool written = writeHexLines(out);
+    out << std::dec << std::setfill(' ');
+    if (!written) {
         std::cerr << "ERROR: could not write hex output" << '\n';
         return false;
     }
@@ -145,7 +152,13 @@ int SeqAssembler::saveDisassemble(const std::string& fileName) {
         std::cerr << "Could not open file \"" << fileName << "\" for writing" << '\n';
         return -1;
     }
-    return disassemble(file);
+    const int failures = disassemble(file);
+    file.close();
+    if (file.fail()) {
+        std::cerr << "Could not write file \"" << fileName << "\"" << '\n';
+        return -1;
+    }
+    return failures;
 }
 
 void SeqAssembler::printTimers(const std::string& title) const {

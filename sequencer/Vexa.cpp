@@ -67,7 +67,10 @@ bool Vexa::loadImage(const std::vector<uint64_t>& words, UIStr& message) {
 
 int Vexa::assemble(SourceReader& reader, UIStr& text) {
     AsmErrorList errors;
-    const AsmSyntax syntax;
+    // The default syntax never changes. Its character classes are built once, so that the
+    // run over a short source costs what the source costs; being constant after its
+    // thread-safe initialisation, it can be shared by drivers on different threads.
+    static const AsmSyntax syntax;
 
     UIStr message;
     if (!reader.start(message)) {

@@ -155,8 +155,12 @@ void StreamSourceReader::finish() {
 
 bool StreamSourceReader::isEndOfSource() {
     // Looking ahead also ends an empty source (or one whose last line had a terminator)
-    // before it would deliver an extra empty line.
-    return m_stream.eof() || m_stream.peek() == std::char_traits<char>::eof();
+    // before it would deliver an extra empty line, and a stream that can read no more (after
+    // finish, for example). But a look-ahead whose read failed answers EOF too, with the bad
+    // flag set: that is no end, and the next line's read reports the error.
+    if (m_stream.eof())
+        return true;
+    return m_stream.peek() == std::char_traits<char>::eof() && !m_stream.bad();
 }
 
 size_t StreamSourceReader::sourceLength() {

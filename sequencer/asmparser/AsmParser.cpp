@@ -571,6 +571,11 @@ int AsmParser::saveUnparsed(const std::string& fileName) const {
         return -1;
     }
     const int failures = unparse(file);
+    // A full disk often shows only when the last buffer is written out by the close.
     file.close();
+    if (file.fail()) {
+        std::cerr << "Could not write file \"" << fileName << "\"\n";
+        return -1;
+    }
     return failures;
 }

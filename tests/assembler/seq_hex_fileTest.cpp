@@ -9,8 +9,24 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <streambuf>
+#include <string>
 
 namespace {
+
+// Delivers its text and then fails like a device with a read error.
+class FailingBuffer : public std::streambuf {
+public:
+    explicit FailingBuffer(std::string text) : m_text(std::move(text)) {
+        setg(m_text.data(), m_text.data(), m_text.data() + m_text.size());
+    }
+
+protected:
+    int_type underflow() override { throw std::ios_base::failure("device error"); }
+
+private:
+    std::string m_text;
+};
 
 TEST(seq_hex_fileTest, ReadsWordValuesInEitherCase) {
     std::istringstream in("0000000000000000\nFFFFFFFFFFFFFFFF\n0123456789abcdef\nFEDCBA9876543210");
@@ -19,6 +35,33 @@ TEST(seq_hex_fileTest, ReadsWordValuesInEitherCase) {
     ASSERT_TRUE(hex.read(in, "x.hex", 4096, message)) << message;
     EXPECT_EQ(hex.words(),
               (std::vector<uint64_t>{0, UINT64_MAX, 0x0123456789abcdefULL, 0xFEDCBA9876543210ULL}));
+}
+
+TEST(seq_hex_fileTest, ReadErrorsAreFailuresNamingTheLine) {
+    const struct {
+        const char* text; // delivered before the device fails
+        const char* message;
+        size_t wordsKept;
+    } rows[] = {
+        {"", "x.hex:1: read error", 0},
+        {"0800000000000000\n", "x.hex:2: read error", 1},
+        {"0800000000000000\n08000", "x.hex:2: read error", 1},
+    };
+    for (const auto& row : rows) {
+        FailingBuffer buffer(row.text);
+        std::istream in(&buffer);
+        seq_hex_file hex;
+        UIStr message;
+        EXPECT_FALSE(hex.read(in, "x.hex", 4096, message)) << row.message;
+        EXPECT_EQ(message, row.message);
+        EXPECT_EQ(hex.words().size(), row.wordsKept) << row.message;
+    }
+
+    std::istream noBuffer(nullptr);
+    seq_hex_file hex;
+    UIStr message;
+    EXPECT_FALSE(hex.read(noBuffer, "x.hex", 4096, message));
+    EXPECT_EQ(message, "x.hex:1: read error");
 }
 
 TEST(seq_hex_fileTest, LoadedWordsBecomeTheDriversWholeProgram) {

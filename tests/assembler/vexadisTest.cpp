@@ -3,6 +3,7 @@
 #include "tests/assembler/ToolRun.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -193,13 +194,18 @@ TEST_F(VexadisTest, UndecodableWordsAreShownCountedAndFail) {
 
 TEST_F(VexadisTest, InputsThatCannotBeRead) {
     fs::create_directories(dir / "folder.hex");
-    for (const char* input : {"missing.hex", "folder.hex"}) {
+    std::vector<std::pair<std::string, std::string>> cases = {
+        {"missing.hex", "Could not open input file 'missing.hex' for reading"},
+        {"folder.hex", "Could not open input file 'folder.hex' for reading"},
+    };
+    // Opens, but its first read fails with EIO.
+    if (fs::exists("/proc/self/mem")) {
+        cases.emplace_back("/proc/self/mem", "/proc/self/mem:1: read error");
+    }
+    for (const auto& [input, message] : cases) {
         const ToolRun result = vexadis(input);
         EXPECT_EQ(result.status, 1) << input;
-        EXPECT_EQ(result.messages(), std::vector<std::string>{std::string("Could not open input "
-                                                                          "file '") +
-                                                              input + "' for reading"})
-            << input;
+        EXPECT_EQ(result.messages(), std::vector<std::string>{message}) << input;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <iomanip>
 #include <iterator>
 #include <sstream>
 #include <streambuf>
@@ -56,11 +57,12 @@ TEST_F(OutputTest, HexOfThreeInstructionsIsThreeLinesOf16Digits) {
     const std::string expected = "0800000000000000\n"
                                  "ac0000000002ffff\n"
                                  "0000000000000000\n";
+    // The stream ends in decimal with blank padding, whatever it was set to before.
     std::ostringstream out;
-    out << std::dec;
+    out << std::hex << std::setfill('*') << std::setw(3) << 10 << '\n';
     EXPECT_TRUE(assembler.printHexOutput(out));
-    out << 255 << ' ' << 7;
-    EXPECT_EQ(out.str(), expected + "255 7"); // the stream's own formatting is left alone
+    out << 255 << std::setw(3) << 7;
+    EXPECT_EQ(out.str(), "**a\n" + expected + "255  7");
 
     ASSERT_TRUE(assembler.saveHexOutput(fileName()));
     const std::string file = readFile(fileName());
@@ -167,6 +169,11 @@ TEST_F(OutputTest, DisassemblyOfTheProgramCountsUndecodableWords) {
     EXPECT_EQ(assembler.saveDisassemble("/nonexistent-directory/p.s"), -1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "Could not open file \"/nonexistent-directory/p.s\" for writing\n");
+    if (::access("/dev/full", W_OK) == 0) {
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(assembler.saveDisassemble("/dev/full"), -1);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Could not write file \"/dev/full\"\n");
+    }
 
     ASSERT_EQ(assemble(""), 0);
     std::ostringstream nothing;

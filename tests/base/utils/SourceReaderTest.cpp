@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 #include <streambuf>
 #include <string>
 #include <unistd.h>
@@ -52,6 +53,7 @@ std::vector<std::string> readAll(SourceReader& reader) {
     }
     EXPECT_EQ(reader.nextLine(false), nullptr);
     reader.finish();
+    EXPECT_EQ(reader.nextLine(false), nullptr) << "after finish";
     return lines;
 }
 
@@ -297,6 +299,48 @@ TEST(SourceReaderTest, ReadErrorInsideALineIsThrownWithTheLineSoFar) {
                   "Reading from stream dev resulted in 'bad' state (read error on i/o "
                   "operation). Line read so far:\nab\nLast read character value = 98");
     }
+}
+
+// A read that fails is the reader's error, never the end of the source: neither before the
+// first line nor between two lines may it pass for an empty or shorter source.
+TEST(SourceReaderTest, ReadErrorAtALineStartIsThrownNotTakenAsTheEnd) {
+    const struct {
+        const char* name;
+        std::string text; // delivered before the device fails
+        std::vector<std::string> lines;
+    } rows[] = {
+        {"first read", "", {}},
+        {"after a line", "ok\r\n", {"ok"}},
+        {"after two lines", "a\nb\r\n", {"a", "b"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        FailingBuffer buffer(row.text);
+        std::istream stream(&buffer);
+        StreamSourceReader reader(stream, "dev");
+        std::vector<std::string> lines;
+        try {
+            while (auto line = reader.nextLine(false))
+                lines.push_back(line->toString());
+            ADD_FAILURE() << "no exception after " << lines.size() << " lines";
+        } catch (const std::runtime_error& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Reading from stream dev resulted in 'bad' state (read error on i/o "
+                      "operation). Line read so far:\n\nLast read character value = 0");
+        }
+        EXPECT_EQ(lines, row.lines);
+    }
+}
+
+TEST(SourceReaderTest, FileThatOpensButCannotBeReadThrows) {
+    // Reading this file at offset 0 fails with EIO.
+    const std::string path = "/proc/self/mem";
+    if (!fs::exists(path))
+        GTEST_SKIP() << path << " is not available";
+    FileSourceReader reader(path);
+    UIStr message;
+    ASSERT_TRUE(reader.start(message)) << message;
+    EXPECT_THROW(reader.nextLine(false), std::runtime_error);
 }
 
 TEST(SourceLineTest, SourceRefForms) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -169,6 +170,13 @@ TEST_F(UnparserTest, SaveUnparsedWritesAFileOrReportsWhyNot) {
     EXPECT_EQ(parser.saveUnparsed("/nonexistent-dir/out.s"), -1);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "Could not open file \"/nonexistent-dir/out.s\" for writing\n");
+
+    if (::access("/dev/full", W_OK) == 0) {
+        // The device accepts the open and fails the write.
+        ::testing::internal::CaptureStderr();
+        EXPECT_EQ(parser.saveUnparsed("/dev/full"), -1);
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "Could not write file \"/dev/full\"\n");
+    }
 }
 
 TEST(UnparserDeathTest, StatementOfTheWrongClassIsAnInternalError) {
