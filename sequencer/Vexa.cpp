@@ -62,6 +62,7 @@ bool Vexa::loadImage(const std::vector<uint64_t>& words, UIStr& message) {
                             vexaProc->instructionMemSizeWords(), " words of instruction memory");
         return false;
     }
+    assembled = true; // a program is there to simulate
     return true;
 }
 

@@ -74,6 +74,10 @@ TEST(seq_hex_fileTest, LoadedWordsBecomeTheDriversWholeProgram) {
     seq_hex_file hex;
     UIStr message;
     ASSERT_TRUE(hex.read(in, "x.hex", 4096, message));
+    seq loaded;
+    EXPECT_TRUE(loaded.simulate(10)) << "nothing to simulate before a program is there";
+    ASSERT_TRUE(loaded.loadImage(hex.words(), message)) << message;
+    EXPECT_FALSE(loaded.simulate(10)) << "the image's stop ends the run";
     ASSERT_TRUE(fresh.loadImage(hex.words(), message)) << message;
     EXPECT_EQ(fresh.assembler()->numInstructions(), 2u);
     EXPECT_EQ(fresh.processor()->readInstructionMem(1), 0x4400008100000005ULL);
