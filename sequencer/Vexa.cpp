@@ -67,7 +67,8 @@ bool Vexa::loadImage(const std::vector<uint64_t>& words, UIStr& message) {
 }
 
 int Vexa::assemble(SourceReader& reader, UIStr& text) {
-    AsmErrorList errors;
+    AsmErrorList& errors = m_lastErrors;
+    errors = AsmErrorList();
     // The default syntax never changes. Its character classes are built once, so that the
     // run over a short source costs what the source costs; being constant after its
     // thread-safe initialisation, it can be shared by drivers on different threads.
@@ -116,6 +117,7 @@ int Vexa::assemble(SourceReader& reader, UIStr& text) {
         }
     } catch (const std::runtime_error& error) {
         // A source that fails in the middle is reported like one that cannot be opened.
+        errors = AsmErrorList();
         text = error.what();
         return 1;
     }
