@@ -1,0 +1,27 @@
+# The forms of a line: an optional address label, a mnemonic with operands separated by
+# commas, and a comment. Registers are a letter and a number; immediates are decimal, 0x
+# hexadecimal or 0-prefixed octal; @label is the address of the labelled instruction and
+# $name the value of a symbol defined earlier with .DEF (its text up to the comment).
+
+.DEF    COUNT   10
+.DEF    GAIN    -1                  # negative: two's complement in the 16-bit field
+.DEF    REG     R5
+
+start:  move    $COUNT, R1          # => 3c0000400000000a
+        move    0x1F, R2            # => 3c0000800000001f
+        move    017, R3             # => 3c0000c00000000f  octal
+        set_awg_gain $GAIN, 2       # => ac0000000002ffff
+        add     $REG, 5, $REG       # => 4400014500000005
+	add	R1,R2 ,  R3         # => 400000c100000002  tabs, blanks around commas
+loop:nop                            # => 1000000000000000
+        jmp     @done               # => 1c00030000000000  forward: address 12
+        loop    R1, @loop           # => 3400018100000000  backward: address 6
+again :                             # a label alone applies to the next instruction line
+
+        jge     R1, 0, @again       # => 2400024100000000  address 9
+first:
+second:                             # of two labels alone, the second is taken
+        jmp     @second             # => 1c00028000000000  address 10
+pending:
+own:    jmp     @pending            # => 1c0002c000000000  the pending label replaces own
+done:   stop                        # => 0800000000000000
