@@ -2,7 +2,8 @@
 // expectations written in its own comments, next to the lines they concern:
 //
 //     add  R1, 5, R2      # => 4400008100000005    the word this line's instruction encodes to
-//     wait 3              # error 13: TEXT         an error at this line, column 13
+//     wait 3              # error 13: TEXT         an error at this line, column 13 (from 0)
+//     wait 3              # error 13+1: TEXT       ... whose marker is 1 character long
 //     #! error: TEXT                               an error without a position
 //     #! simulate 1000                             run the simulator with this budget
 //     #| TEXT                                      a line of the expected real-time log
@@ -14,10 +15,10 @@
 // does not expect are mismatches too, each reported at its file and line.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -38,12 +39,23 @@ namespace {
 
 const fs::path kFolder = fs::path(VEXA_SOURCE_DIR) / "tests" / "golden";
 
-// An error as a position and a message; line 0 for an error without a position.
-using Diagnostic = std::tuple<int, int, std::string>;
+// An error: line (0 without a position), column (-1 without one), marker length (-1 where
+// the expectation leaves it open) and message.
+struct Diagnostic {
+    int line = 0;
+    int column = -1;
+    int length = -1;
+    std::string text;
+
+    bool matches(const Diagnostic& actual) const {
+        return line == actual.line && column == actual.column && text == actual.text &&
+               (length < 0 || length == actual.length);
+    }
+};
 
 struct Expectations {
     std::map<int, uint64_t> words; // by line
-    std::multiset<Diagnostic> errors;
+    std::vector<Diagnostic> errors;
     bool simulate = false;
     int budget = 1000000;
     std::string log; // the log text between its start and end lines
@@ -79,7 +91,7 @@ Expectations readExpectations(const std::vector<std::string>& lines) {
             const std::string value = colon == std::string::npos ? "" : text.substr(colon + 2);
             e.lineOf.emplace(key, lineNr);
             if (key == "error")
-                e.errors.emplace(0, -1, trimmed(unescape(value)));
+                e.errors.push_back({0, -1, -1, trimmed(unescape(value))});
             else if (key == "simulate")
                 e.simulate = true, e.budget = std::stoi(text.substr(9));
             else if (key == "outcome")
@@ -94,9 +106,12 @@ Expectations readExpectations(const std::vector<std::string>& lines) {
                 e.words[lineNr] = std::stoull(comment.substr(4), nullptr, 16);
             } else if (comment.rfind(" error", 0) == 0) {
                 const size_t colon = comment.find(": ");
-                const std::string column = comment.substr(6, colon - 6);
-                e.errors.emplace(lineNr, column.empty() ? -1 : std::stoi(column),
-                                 trimmed(unescape(comment.substr(colon + 2))));
+                const std::string where = comment.substr(6, colon - 6);
+                const size_t plus = where.find('+');
+                e.errors.push_back(
+                    {lineNr, where.empty() ? -1 : std::stoi(where),
+                     plus == std::string::npos ? -1 : std::stoi(where.substr(plus + 1)),
+                     trimmed(unescape(comment.substr(colon + 2)))});
             }
         }
     }
@@ -106,12 +121,12 @@ Expectations readExpectations(const std::vector<std::string>& lines) {
 Diagnostic diagnosticOf(const AsmError& error) {
     const auto* source = dynamic_cast<const AsmSourceError*>(&error);
     if (source == nullptr || source->errorInfos().empty() || !source->errorInfos()[0].hasSource())
-        return {0, -1, trimmed(error.message())};
+        return {0, -1, -1, trimmed(error.message())};
     const SourceErrorRef& where = source->errorInfos()[0];
     // The column as the report gives it (counted from 0); none for a whole line.
     const bool hasColumn = where.errorStart() != std::string::npos;
     return {where.sourceLine()->lineNr(), hasColumn ? static_cast<int>(where.errorStart()) : -1,
-            trimmed(source->streamedMessage())};
+            static_cast<int>(where.errorLength()), trimmed(source->streamedMessage())};
 }
 
 class GoldenFileTest : public ::testing::TestWithParam<fs::path> {};
@@ -130,18 +145,21 @@ TEST_P(GoldenFileTest, ExpectationsHold) {
     UIStr report;
     driver.assembleFile(path.string(), report);
 
-    std::multiset<Diagnostic> actual;
+    std::vector<Diagnostic> actual;
     for (const auto& error : driver.lastErrors())
-        actual.insert(diagnosticOf(*error));
-    for (const Diagnostic& d : expected.errors)
-        if (actual.count(d) < expected.errors.count(d))
-            ADD_FAILURE_AT(file.c_str(),
-                           std::get<0>(d) != 0 ? std::get<0>(d) : expected.lineOf.at("error"))
-                << "expected error at column " << std::get<1>(d) << ": " << std::get<2>(d);
-    for (const Diagnostic& d : actual)
-        if (expected.errors.count(d) < actual.count(d))
-            ADD_FAILURE_AT(file.c_str(), std::get<0>(d))
-                << "unexpected error at column " << std::get<1>(d) << ": " << std::get<2>(d);
+        actual.push_back(diagnosticOf(*error));
+    for (const Diagnostic& e : expected.errors) {
+        const auto found = std::find_if(actual.begin(), actual.end(),
+                                        [&](const Diagnostic& a) { return e.matches(a); });
+        if (found != actual.end())
+            actual.erase(found);
+        else
+            ADD_FAILURE_AT(file.c_str(), e.line != 0 ? e.line : expected.lineOf.at("error"))
+                << "expected error at column " << e.column << ": " << e.text;
+    }
+    for (const Diagnostic& a : actual)
+        ADD_FAILURE_AT(file.c_str(), a.line)
+            << "unexpected error at column " << a.column << "+" << a.length << ": " << a.text;
 
     std::map<int, uint64_t> words;
     for (const auto& statement : driver.assembler()->asmStatements()) {

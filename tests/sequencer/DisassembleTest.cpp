@@ -20,8 +20,6 @@
 
 using ::testing::HasSubstr;
 using ::testing::Not;
-using vexa_test::Operand;
-using vexa_test::Variant;
 
 namespace {
 
@@ -104,7 +102,7 @@ TEST_F(OutputTest, HexFailuresAreReportedAndNotSuccess) {
 }
 
 TEST_F(OutputTest, HexWithoutInstructionMemory) {
-    SeqProcessor noMemory(vexa_test::instructionSet());
+    SeqProcessor noMemory(seq_instr_set());
     SeqAssembler empty(&noMemory, AsmSyntax());
     std::ostringstream out;
     ::testing::internal::CaptureStderr();
@@ -182,19 +180,17 @@ TEST_F(OutputTest, DisassemblyOfTheProgramCountsUndecodableWords) {
 }
 
 TEST_F(OutputTest, SourceHexDisassemblyAndBackGiveTheSameWords) {
-    // Every variant at its largest and at its smallest non-negative operand values (the
+    // Every variant at its largest operand values, from the golden encoding file (the
     // disassembler shows raw fields, so negative gains and offsets would not read back).
+    std::ifstream golden(std::string(VEXA_SOURCE_DIR) + "/tests/golden/asm/encoding.s");
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(golden, line);)
+        if (line.find("# =>") != std::string::npos)
+            lines.push_back(line.substr(0, line.find('#')));
+    ASSERT_EQ(lines.size(), 110u);
     std::string source = "top:\n";
-    for (bool maximum : {true, false}) {
-        for (const Variant& variant : vexa_test::variants) {
-            std::vector<int64_t> values;
-            for (uint32_t id : variant.args) {
-                const Operand op = vexa_test::operand(id);
-                values.push_back(maximum ? op.maxValue : std::max<int64_t>(op.minValue, 0));
-            }
-            source += vexa_test::sourceLine(variant, values) + "\n";
-        }
-    }
+    for (size_t i = 55; i < lines.size(); ++i)
+        source += lines[i] + "\n";
     source += "jmp @top\n";
     ASSERT_EQ(assemble(source), 0) << report();
     const std::vector<uint64_t> original = words();
@@ -206,7 +202,7 @@ TEST_F(OutputTest, SourceHexDisassemblyAndBackGiveTheSameWords) {
     ASSERT_EQ(assembler.disassemble(disassembly), 0);
     EXPECT_THAT(disassembly.str(), Not(HasSubstr(":")));
 
-    SeqProcessor second(vexa_test::instructionSet(), 4096, 64);
+    SeqProcessor second(seq_instr_set(), 4096, 64);
     SeqAssembler again(&second, AsmSyntax());
     AsmErrorList list;
     StringSourceReader reader(disassembly.str(), "disassembly.s");

@@ -78,7 +78,7 @@ TEST_F(SeqAssemblerTest, RunAfterAFailedRunStartsClean) {
 }
 
 TEST_F(SeqAssemblerTest, WithoutInstructionMemoryNothingIsAssembled) {
-    SeqProcessor noMemory(vexa_test::instructionSet());
+    SeqProcessor noMemory(seq_instr_set());
     SeqAssembler empty(&noMemory, AsmSyntax());
     AsmErrorList list;
     StringSourceReader reader("nop\n", "test.s");

@@ -14,7 +14,7 @@ start:  move    $COUNT, R1          # => 3c0000400000000a
         add     $REG, 5, $REG       # => 4400014500000005
 	add	R1,R2 ,  R3         # => 400000c100000002  tabs, blanks around commas
 loop:nop                            # => 1000000000000000
-        jmp     @done               # => 1c00030000000000  forward: address 12
+        jmp     @done               # => 1c00034000000000  forward: address 13
         loop    R1, @loop           # => 3400018100000000  backward: address 6
 again :                             # a label alone applies to the next instruction line
 
@@ -24,4 +24,5 @@ second:                             # of two labels alone, the second is taken
         jmp     @second             # => 1c00028000000000  address 10
 pending:
 own:    jmp     @pending            # => 1c0002c000000000  the pending label replaces own
+a-b :   add     R1, 5, R2,          # => 4400008100000005  a trailing comma ends the list
 done:   stop                        # => 0800000000000000
