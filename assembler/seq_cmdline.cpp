@@ -21,14 +21,14 @@ void seq_cmdline::addFlag(std::string name, bool& flag) {
     m_options.push_back({std::move(name), &flag, {}});
 }
 
-void seq_cmdline::addOption(std::string name, std::function<bool(const char*)> accept) {
-    m_options.push_back({std::move(name), nullptr, std::move(accept)});
+void seq_cmdline::addOption(std::string name, std::function<bool(const char*)> accept,
+                            bool dashIsValue) {
+    m_options.push_back({std::move(name), nullptr, std::move(accept), dashIsValue});
 }
 
 void seq_cmdline::printHelp() const {
     std::fputs("Usage: ", stdout);
     std::fputs(m_programName, stdout);
-    std::fputc(' ', stdout);
     std::fputs(m_usage.c_str(), stdout);
     std::fputs(m_details.c_str(), stdout);
     std::fputc('\n', stdout);
@@ -101,8 +101,9 @@ int seq_cmdline::parse(int argc, char* argv[]) {
             *option->flag = true;
             continue;
         }
-        // A value may not look like an option; "-" alone names standard output.
-        if (i + 1 >= argc || (argv[i + 1][0] == '-' && argv[i + 1][1] != '\0')) {
+        const bool dashValue = option != nullptr && option->dashIsValue && i + 1 < argc &&
+                               std::strcmp(argv[i + 1], "-") == 0;
+        if (i + 1 >= argc || (argv[i + 1][0] == '-' && !dashValue)) {
             logError("Option %s requires argument", argument);
             printHelp();
             return 2;

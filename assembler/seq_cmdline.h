@@ -1,11 +1,10 @@
 #ifndef ASSEMBLER_SEQ_CMDLINE_H
 #define ASSEMBLER_SEQ_CMDLINE_H
 
-// The command line of the disassembler and simulator tools, in the manner of vexasm: "-h"
-// prints the help text on standard output (status 1), "-l loglevel" sets the log level, an
-// option's value must not start with '-' (but may be "-" alone), unknown options are reported and
-// skipped, exactly one input file is taken, and every command-line error ends in the help text and
-// status 2.
+// The command line of the tools: "-h" prints the help text on standard output (status 1),
+// "-l loglevel" sets the log level, an option's value must not start with '-', unknown
+// options are reported and skipped, exactly one input file is taken, and every command-line
+// error ends in the help text and status 2.
 
 #include <functional>
 #include <string>
@@ -19,14 +18,17 @@ public:
     // The help text's line of options shared by every tool.
     static const char* const s_logLevelHelp;
 
-    // The help text is "Usage: " + program name + " " + `usage` + `details` + a line feed.
+    // The help text is "Usage: " + program name + `usage` + `details` + a line feed (so
+    // `usage` starts with the blank that separates it from the name, if any).
     seq_cmdline(std::string usage, std::string details);
 
     // An option without a value; it sets `flag`.
     void addFlag(std::string name, bool& flag);
     // An option with a value. `accept` takes the value and returns false when it is bad,
-    // after logging why; parsing then ends with the help text and status 2.
-    void addOption(std::string name, std::function<bool(const char* value)> accept);
+    // after logging why; parsing then ends with the help text and status 2. With
+    // `dashIsValue` the value may be "-" alone (standard output).
+    void addOption(std::string name, std::function<bool(const char* value)> accept,
+                   bool dashIsValue = false);
 
     // Opens the log on standard error under the program name at level "info" and parses the
     // arguments. Returns s_run when the tool is to run, otherwise its exit status.
@@ -50,6 +52,7 @@ private:
         std::string name;
         bool* flag = nullptr;
         std::function<bool(const char*)> accept;
+        bool dashIsValue = false;
     };
 
     std::string m_usage;

@@ -11,7 +11,7 @@
 #include <string>
 
 int main(int argc, char* argv[]) {
-    seq_cmdline commandLine("[-h] [-l loglevel] [-n] [-o outfile] hexfile",
+    seq_cmdline commandLine(" [-h] [-l loglevel] [-n] [-o outfile] hexfile",
                             std::string("\nDisassemble a vexasm hex file into vexa assembly."
                                         "\nArguments:"
                                         "\n\thexfile: instruction words as vexasm writes them, "

@@ -61,7 +61,7 @@ bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileO
 
 int main(int argc, char* argv[]) {
     seq_cmdline commandLine(
-        "[-h] [-l loglevel] [-m max_instructions] [--events file.csv|file.jsonl] "
+        " [-h] [-l loglevel] [-m max_instructions] [--events file.csv|file.jsonl] "
         "[--listing file] [--svg file.svg] inputfile",
         std::string("\nSimulate vexa program and log its real-time events."
                     "\nArguments:"
@@ -97,10 +97,13 @@ int main(int argc, char* argv[]) {
         }
         return true;
     });
-    commandLine.addOption("--listing", [&listingFile](const char* value) {
-        listingFile = value;
-        return true;
-    });
+    commandLine.addOption(
+        "--listing",
+        [&listingFile](const char* value) {
+            listingFile = value;
+            return true;
+        },
+        true);
     commandLine.addOption("--svg", [&svgFile](const char* value) {
         svgFile = value;
         return true;

@@ -40,9 +40,7 @@ const std::vector<uint32_t> kLoggedAddresses = {9, 10, 11, 12, 13, 14, 15, 18};
 
 class SeqEventSinkTest : public ::testing::Test {
 protected:
-    SeqEventSinkTest() : sim(*driver.rt_simulator()) {
-        Logging::setLogLevel(Logging::quietLevel);
-    }
+    SeqEventSinkTest() : sim(*driver.rt_simulator()) { Logging::setLogLevel(Logging::quietLevel); }
     ~SeqEventSinkTest() override { Logging::setLogLevel(6); }
 
     void assemble(const std::string& source) {

@@ -65,6 +65,7 @@ TEST_F(VexasmTest, CommandLineErrors) {
         {"-l", 2, {"Option -l requires argument"}},
         {"-l -o x prog.s", 2, {"Option -l requires argument"}},
         {"prog.s -o", 2, {"Option -o requires argument"}},
+        {"-o - prog.s", 2, {"Option -o requires argument"}},
         {"-s -1 prog.s", 2, {"Option -s requires argument"}},
         {"-l loud prog.s", 2, {"Unsupported log level: loud"}},
         {"-s 5x prog.s", 2, {"Error in number of repeated assembly (stress testing): 5x"}},
