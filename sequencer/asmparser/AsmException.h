@@ -34,12 +34,27 @@ public:
     virtual std::string message() const;
 };
 
+// The members every concrete error class repeats with its own type: the copy for the error
+// list, and (for the classes built on StreamException) the stream operators returning the
+// concrete class, so that an error built and streamed into in one throw expression is
+// thrown, and caught, as that class.
+template <class Derived, class Base> class AsmErrorOf : public Base {
+public:
+    using Base::Base;
+
+    std::shared_ptr<AsmError> shared_ptr_copy() const override {
+        return std::make_shared<Derived>(static_cast<const Derived&>(*this));
+    }
+    template <typename T> Derived& operator<<(const T& value) {
+        Base::operator<<(value);
+        return static_cast<Derived&>(*this);
+    }
+};
+
 class AsmRuntimeError : public AsmError, public std::runtime_error {
 public:
     explicit AsmRuntimeError(const char* text);
     explicit AsmRuntimeError(const std::string& text);
-    AsmRuntimeError(const AsmRuntimeError& other) = default;
-    ~AsmRuntimeError() override = default;
 
     const char* what() const noexcept override;
     const char* errorType() const override;
@@ -47,49 +62,35 @@ public:
 };
 
 // An error after which assembly does not go on.
-class AsmFatalError : public AsmRuntimeError {
+class AsmFatalError : public AsmErrorOf<AsmFatalError, AsmRuntimeError> {
 public:
-    explicit AsmFatalError(const char* text);
-    explicit AsmFatalError(const std::string& text);
-    AsmFatalError(const AsmFatalError& other) = default;
-    ~AsmFatalError() override = default;
-
+    using AsmErrorOf::AsmErrorOf;
     const char* errorType() const override;
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
 };
 
-class AsmProgramTooLongError : public AsmFatalError {
+class AsmProgramTooLongError : public AsmErrorOf<AsmProgramTooLongError, AsmFatalError> {
 public:
-    explicit AsmProgramTooLongError(const char* text);
-    explicit AsmProgramTooLongError(const std::string& text);
-    AsmProgramTooLongError(const AsmProgramTooLongError& other) = default;
-    ~AsmProgramTooLongError() override = default;
-
+    using AsmErrorOf::AsmErrorOf;
     const char* errorType() const override;
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
 };
 
 // An error about source text. m_errorInfos is kept in SourceErrorRef order (ascending line
 // number, references without a usable line last).
-class AsmSourceError : public StreamException<AsmRuntimeError> {
+class AsmSourceError : public AsmErrorOf<AsmSourceError, StreamException<AsmRuntimeError>> {
 public:
     using SourceLinePtr = std::shared_ptr<const SourceLine>;
 
-    AsmSourceError();
+    AsmSourceError() = default;
     explicit AsmSourceError(std::vector<SourceErrorRef> errorInfos);
     explicit AsmSourceError(const SourceErrorRef& errorInfo);
     explicit AsmSourceError(const SourceLinePtr& line);
     AsmSourceError(const SourceLinePtr& line, size_t start, size_t length);
     AsmSourceError(const SourceLinePtr& line, const std::string& text);
-    AsmSourceError(const AsmSourceError& other) = default;
-    AsmSourceError(AsmSourceError&& other) noexcept = default;
-    ~AsmSourceError() override = default;
 
     const char* errorType() const override;
     bool hasSource() const override;
     SourceLinePtr sourceLine() const override;
     size_t numberOfErrorSources() const override;
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
     // Per usable reference: location + ": " + message + ": " + the line with its marker.
     std::string message() const override;
 
@@ -99,169 +100,123 @@ public:
     // Stable-sorts the references and drops those without a usable source line.
     void sortAndClean();
 
-    STREAM_EXCEPTION_OPERATORS(AsmSourceError)
-
 protected:
     std::vector<SourceErrorRef> m_errorInfos;
 };
 
-class AsmSyntaxError : public AsmSourceError {
+class AsmSyntaxError : public AsmErrorOf<AsmSyntaxError, AsmSourceError> {
 public:
     explicit AsmSyntaxError(const SourceErrorRef& errorInfo);
     explicit AsmSyntaxError(const SourceLinePtr& line);
     AsmSyntaxError(const SourceLinePtr& line, const std::string& text);
     AsmSyntaxError(const SourceLinePtr& line, size_t start, size_t length);
-    AsmSyntaxError(const AsmSyntaxError& other) = default;
-    AsmSyntaxError(AsmSyntaxError&& other) noexcept = default;
-    ~AsmSyntaxError() override = default;
 
     const char* errorType() const override;
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
-
-    STREAM_EXCEPTION_OPERATORS(AsmSyntaxError)
 };
 
-// A name that is used but never defined; one reference per line that uses it.
-class AsmUnresolvedReferenceError : public AsmSourceError {
+// A name that is wrong on the lines given, one reference per line: used but never defined,
+// or defined more than once. The error type is `verb` + " " + the kind of name + " error"
+// and the message starts with `verb` + " " + the kind + ": " + the name + ". ".
+class AsmNameError : public AsmSourceError {
+public:
+    const char* errorType() const override { return m_errorType.c_str(); }
+
+protected:
+    AsmNameError(const char* verb, const std::vector<SourceLinePtr>& lines, const std::string& name,
+                 const std::string& kind);
+
+    std::string m_name;
+    std::string m_kind;
+    std::string m_errorType;
+};
+
+class AsmUnresolvedReferenceError : public AsmErrorOf<AsmUnresolvedReferenceError, AsmNameError> {
 public:
     AsmUnresolvedReferenceError(const std::vector<SourceLinePtr>& lines, const std::string& name,
-                                const std::string& type);
+                                const std::string& type)
+        : AsmErrorOf("Unresolved", lines, name, type) {}
     AsmUnresolvedReferenceError(std::initializer_list<SourceLinePtr> lines, const std::string& name,
-                                const std::string& type);
+                                const std::string& type)
+        : AsmUnresolvedReferenceError(std::vector<SourceLinePtr>(lines), name, type) {}
     AsmUnresolvedReferenceError(const SourceLinePtr& line, const std::string& name,
-                                const std::string& type);
-    AsmUnresolvedReferenceError(const AsmUnresolvedReferenceError& other) = default;
-    AsmUnresolvedReferenceError(AsmUnresolvedReferenceError&& other) noexcept = default;
-    ~AsmUnresolvedReferenceError() override = default;
+                                const std::string& type)
+        : AsmUnresolvedReferenceError(std::vector<SourceLinePtr>{line}, name, type) {}
 
-    const char* errorType() const override;
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
-
-    const std::string& referenceName() const { return m_referenceName; }
-    const std::string& referenceType() const { return m_referenceType; }
-
-    STREAM_EXCEPTION_OPERATORS(AsmUnresolvedReferenceError)
-
-protected:
-    std::string m_referenceName;
-    std::string m_referenceType;
-    std::string m_errorType;
-
-private:
-    template <typename Lines> void init(const Lines& lines);
+    const std::string& referenceName() const { return m_name; }
+    const std::string& referenceType() const { return m_kind; }
 };
 
-class AsmUnresolvedSymbolError : public AsmUnresolvedReferenceError {
-public:
-    AsmUnresolvedSymbolError(const std::vector<SourceLinePtr>& lines, const std::string& name);
-    AsmUnresolvedSymbolError(std::initializer_list<SourceLinePtr> lines, const std::string& name);
-    AsmUnresolvedSymbolError(const SourceLinePtr& line, const std::string& name);
-    AsmUnresolvedSymbolError(const AsmUnresolvedSymbolError& other) = default;
-    AsmUnresolvedSymbolError(AsmUnresolvedSymbolError&& other) noexcept = default;
-    ~AsmUnresolvedSymbolError() override = default;
-
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
-
-    STREAM_EXCEPTION_OPERATORS(AsmUnresolvedSymbolError)
-};
-
-class AsmUnresolvedAddressLabelError : public AsmUnresolvedReferenceError {
-public:
-    AsmUnresolvedAddressLabelError(const std::vector<SourceLinePtr>& lines,
-                                   const std::string& name);
-    AsmUnresolvedAddressLabelError(std::initializer_list<SourceLinePtr> lines,
-                                   const std::string& name);
-    AsmUnresolvedAddressLabelError(const SourceLinePtr& line, const std::string& name);
-    AsmUnresolvedAddressLabelError(const AsmUnresolvedAddressLabelError& other) = default;
-    AsmUnresolvedAddressLabelError(AsmUnresolvedAddressLabelError&& other) noexcept = default;
-    ~AsmUnresolvedAddressLabelError() override = default;
-
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
-
-    STREAM_EXCEPTION_OPERATORS(AsmUnresolvedAddressLabelError)
-};
-
-// A name defined more than once; one reference per defining line.
-class AsmDuplicateDefinitionError : public AsmSourceError {
+class AsmDuplicateDefinitionError : public AsmErrorOf<AsmDuplicateDefinitionError, AsmNameError> {
 public:
     AsmDuplicateDefinitionError(const std::vector<SourceLinePtr>& lines,
-                                const std::string& definition, const std::string& type);
+                                const std::string& definition, const std::string& type)
+        : AsmErrorOf("Duplicate", lines, definition, type) {}
     AsmDuplicateDefinitionError(std::initializer_list<SourceLinePtr> lines,
-                                const std::string& definition, const std::string& type);
+                                const std::string& definition, const std::string& type)
+        : AsmDuplicateDefinitionError(std::vector<SourceLinePtr>(lines), definition, type) {}
     AsmDuplicateDefinitionError(const SourceLinePtr& line, const std::string& definition,
-                                const std::string& type);
-    AsmDuplicateDefinitionError(const AsmDuplicateDefinitionError& other) = default;
-    AsmDuplicateDefinitionError(AsmDuplicateDefinitionError&& other) noexcept = default;
-    ~AsmDuplicateDefinitionError() override = default;
+                                const std::string& type)
+        : AsmDuplicateDefinitionError(std::vector<SourceLinePtr>{line}, definition, type) {}
 
-    const char* errorType() const override;
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
-
-    const std::string& definition() const { return m_definition; }
-    const std::string& definitionType() const { return m_definitionType; }
-
-    STREAM_EXCEPTION_OPERATORS(AsmDuplicateDefinitionError)
-
-protected:
-    std::string m_definition;
-    std::string m_definitionType;
-    std::string m_errorType;
-
-private:
-    template <typename Lines> void init(const Lines& lines);
+    const std::string& definition() const { return m_name; }
+    const std::string& definitionType() const { return m_kind; }
 };
 
-class AsmDuplicateSymbolError : public AsmDuplicateDefinitionError {
+// One kind of name of an AsmUnresolvedReferenceError or AsmDuplicateDefinitionError: the
+// constructors without the kind.
+template <class Derived, class Base, const char* Kind>
+class AsmNameKindError : public AsmErrorOf<Derived, Base> {
 public:
-    AsmDuplicateSymbolError(const std::vector<SourceLinePtr>& lines, const std::string& name);
-    AsmDuplicateSymbolError(std::initializer_list<SourceLinePtr> lines, const std::string& name);
-    AsmDuplicateSymbolError(const SourceLinePtr& line, const std::string& name);
-    AsmDuplicateSymbolError(const AsmDuplicateSymbolError& other) = default;
-    AsmDuplicateSymbolError(AsmDuplicateSymbolError&& other) noexcept = default;
-    ~AsmDuplicateSymbolError() override = default;
-
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
-
-    STREAM_EXCEPTION_OPERATORS(AsmDuplicateSymbolError)
+    using SourceLinePtr = AsmSourceError::SourceLinePtr;
+    AsmNameKindError(const std::vector<SourceLinePtr>& lines, const std::string& name)
+        : AsmErrorOf<Derived, Base>(lines, name, Kind) {}
+    AsmNameKindError(std::initializer_list<SourceLinePtr> lines, const std::string& name)
+        : AsmErrorOf<Derived, Base>(lines, name, Kind) {}
+    AsmNameKindError(const SourceLinePtr& line, const std::string& name)
+        : AsmErrorOf<Derived, Base>(line, name, Kind) {}
 };
 
-class AsmDuplicateAddressLabelError : public AsmDuplicateDefinitionError {
+inline constexpr char s_symbolKind[] = "symbol";
+inline constexpr char s_addressLabelKind[] = "address label";
+
+class AsmUnresolvedSymbolError
+    : public AsmNameKindError<AsmUnresolvedSymbolError, AsmUnresolvedReferenceError, s_symbolKind> {
 public:
-    AsmDuplicateAddressLabelError(const std::vector<SourceLinePtr>& lines, const std::string& name);
-    AsmDuplicateAddressLabelError(std::initializer_list<SourceLinePtr> lines,
-                                  const std::string& name);
-    AsmDuplicateAddressLabelError(const SourceLinePtr& line, const std::string& name);
-    AsmDuplicateAddressLabelError(const AsmDuplicateAddressLabelError& other) = default;
-    AsmDuplicateAddressLabelError(AsmDuplicateAddressLabelError&& other) noexcept = default;
-    ~AsmDuplicateAddressLabelError() override = default;
+    using AsmNameKindError::AsmNameKindError;
+};
 
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
+class AsmUnresolvedAddressLabelError
+    : public AsmNameKindError<AsmUnresolvedAddressLabelError, AsmUnresolvedReferenceError,
+                              s_addressLabelKind> {
+public:
+    using AsmNameKindError::AsmNameKindError;
+};
 
-    STREAM_EXCEPTION_OPERATORS(AsmDuplicateAddressLabelError)
+class AsmDuplicateSymbolError
+    : public AsmNameKindError<AsmDuplicateSymbolError, AsmDuplicateDefinitionError, s_symbolKind> {
+public:
+    using AsmNameKindError::AsmNameKindError;
+};
+
+class AsmDuplicateAddressLabelError
+    : public AsmNameKindError<AsmDuplicateAddressLabelError, AsmDuplicateDefinitionError,
+                              s_addressLabelKind> {
+public:
+    using AsmNameKindError::AsmNameKindError;
 };
 
 class AsmLogicError : public AsmError, public std::logic_error {
 public:
     explicit AsmLogicError(const char* text);
     explicit AsmLogicError(const std::string& text);
-    AsmLogicError(const AsmLogicError& other) = default;
-    ~AsmLogicError() override = default;
 
     const char* what() const noexcept override;
     const char* errorType() const override;
     std::shared_ptr<AsmError> shared_ptr_copy() const override;
 };
 
-class AsmBug : public StreamException<AsmLogicError> {
+class AsmBug : public AsmErrorOf<AsmBug, StreamException<AsmLogicError>> {
 public:
-    explicit AsmBug(const std::string& message);
-    explicit AsmBug(std::string&& message);
-    AsmBug(const AsmBug& other) = default;
-    AsmBug(AsmBug&& other) noexcept = default;
-    ~AsmBug() override = default;
-
+    using AsmErrorOf::AsmErrorOf;
     const char* errorType() const override;
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
-
-    STREAM_EXCEPTION_OPERATORS(AsmBug)
 };
