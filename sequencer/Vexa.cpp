@@ -66,7 +66,8 @@ bool Vexa::loadImage(const std::vector<uint64_t>& words, UIStr& message) {
 }
 
 int Vexa::assemble(SourceReader& reader, UIStr& text) {
-    AsmErrorList errors;
+    AsmErrorList& errors = m_lastErrors;
+    errors = AsmErrorList();
     const AsmSyntax syntax;
 
     UIStr message;
@@ -112,6 +113,7 @@ int Vexa::assemble(SourceReader& reader, UIStr& text) {
         }
     } catch (const std::runtime_error& error) {
         // A source that fails in the middle is reported like one that cannot be opened.
+        errors = AsmErrorList();
         text = error.what();
         return 1;
     }

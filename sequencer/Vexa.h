@@ -6,6 +6,7 @@
 
 #include "base/utils/stringUtils.h"
 #include "sequencer/AsmSection.h"
+#include "sequencer/asmparser/AsmErrorList.h"
 
 #include <cstdint>
 #include <map>
@@ -60,6 +61,9 @@ public:
     SeqAssembler* assembler() const { return vexaAsm.get(); }
     SeqSim* simulator() const { return vexaSim.get(); }
     bool isAssembled() const { return assembled; }
+    // The errors of the latest run, which its report shows: each with its source positions
+    // and message. Empty after a successful run and when the reader failed.
+    const AsmErrorList& lastErrors() const { return m_lastErrors; }
 
 protected:
     // For drivers that build their own processor and sections.
@@ -72,6 +76,7 @@ protected:
     bool assembled = false;
     std::unique_ptr<SeqAssembler> vexaAsm;
     std::unique_ptr<SeqSim> vexaSim;
+    AsmErrorList m_lastErrors;
 };
 
 #endif

@@ -25,6 +25,9 @@ public:
     // The whole message. Subclasses that compose their text from more than m_message
     // override this; what() follows the override. May hold NUL bytes, unlike what().
     virtual std::string message() const { return m_message; }
+    // The text streamed into the exception, without what an override of message() puts
+    // around it (a source error's positions and quoted lines).
+    const std::string& streamedMessage() const { return m_message; }
 
     // The pointer stays valid until the object is destroyed or its message changes; the
     // buffer is only replaced when the text differs, so repeated calls keep earlier pointers.

@@ -5,6 +5,7 @@
 #include "base/utils/SourceLine.h"
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/asmparser/AsmErrorList.h"
+#include "sequencer/asmparser/AsmException.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
 
 #include <gtest/gtest.h>
@@ -162,8 +163,33 @@ TEST(SeqDriverTest, RepeatedRunsGiveTheSameResult) {
 TEST(SeqDriverTest, MissingFileIsReportedWithStatusOne) {
     seq driver;
     UIStr text;
+    ASSERT_NE(driver.assemble(std::string("jump 1\n"), text), 0);
     EXPECT_EQ(driver.assembleFile("/no/such/file.s", text), 1);
     EXPECT_EQ(text, "Could not open input file '/no/such/file.s' for reading");
+    EXPECT_TRUE(driver.lastErrors().empty()) << "the errors of the run before stay";
+}
+
+// The errors behind the report stay with the driver until the next run, each with its
+// positions and the message without them.
+TEST(SeqDriverTest, LastErrorsAreTheReportsErrors) {
+    seq driver;
+    UIStr report;
+    ASSERT_EQ(driver.assemble(std::string("nop\njump 1\nwait 2\n"), report), 2);
+    const AsmErrorList& errors = driver.lastErrors();
+    ASSERT_EQ(errors.size(), 2u);
+    std::string joined;
+    for (const auto& error : errors)
+        joined += std::string(error->what()) + "\n";
+    EXPECT_EQ("assembler failed with 2 errors:\n" + joined, report + "\n");
+    const auto* first = dynamic_cast<const AsmSourceError*>(errors.front().get());
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->lineNr(), 2);
+    EXPECT_EQ(first->streamedMessage(), "Syntax error: instruction 'jump' not found");
+    EXPECT_EQ(first->errorInfos().front().errorStart(), 0u);
+    EXPECT_EQ(first->errorInfos().front().errorLength(), 4u);
+
+    ASSERT_EQ(driver.assemble(std::string("stop\n"), report), 0);
+    EXPECT_TRUE(driver.lastErrors().empty());
 }
 
 TEST(SeqDriverTest, SimulationNeedsAnAssembledProgram) {
