@@ -18,7 +18,14 @@ if(Python_FOUND AND pybind11_FOUND)
     set(VEXA_BUILD_PYTHON ON)
     message(STATUS "vexa Python module: built for ${Python_EXECUTABLE}")
 else()
-    message(WARNING "vexa Python module: not built, Python ${Python_VERSION} development files "
-                    "or pybind11 missing (Debian: apt-get install python3-dev pybind11-dev "
-                    "python3-numpy python3-pytest python3-matplotlib)")
+    set(reason "vexa Python module: not built, Python development files or pybind11 missing "
+               "(python/install_deps.sh installs them, or -DVEXA_PYTHON=OFF builds without)")
+    string(CONCAT reason ${reason})
+    message(WARNING "${reason}")
+    # The Python tests then fail, saying why, instead of going missing from the test run.
+    if(VEXA_TESTS)
+        enable_testing()
+        add_test(NAME python_tests COMMAND ${CMAKE_COMMAND} -E echo "${reason}")
+        set_tests_properties(python_tests PROPERTIES FAIL_REGULAR_EXPRESSION "not built")
+    endif()
 endif()
