@@ -441,13 +441,15 @@ private:
     std::vector<SeqSim::AddressProfile> m_profile;
 };
 
-std::shared_ptr<Run> simulate(const ProgramPtr& program, int maxInstructions) {
+// `keepEvents` false runs with a sink that keeps nothing: the counters and the listing alone.
+std::shared_ptr<Run> simulate(const ProgramPtr& program, int maxInstructions, bool keepEvents) {
     RunCounts counts;
     std::vector<SeqSim::AddressProfile> profile;
     RecordSink sink(program->layout());
+    seq_discard_sink discard;
     withProgram(*program, [&](seq& driver) {
         seq_sim& simulator = *driver.rt_simulator();
-        simulator.set_event_sink(&sink);
+        simulator.set_event_sink(keepEvents ? static_cast<seq_event_sink*>(&sink) : &discard);
         simulator.setProfiling(true);
         UIStr message;
         bool failed = true;

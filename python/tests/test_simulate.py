@@ -114,6 +114,15 @@ def test_counters_and_outcome_of_a_stop():
     assert run.log_text() == "\nSimulation start:\nSimulation end"
 
 
+def test_run_without_events_keeps_counters_and_listing():
+    prog = vexa.assemble(realtime_loop(5))
+    full, bare = prog.simulate(), prog.simulate(events=False)
+    assert len(bare.events) == 0 and bare.events.dtype == full.events.dtype
+    assert (bare.completed, bare.instructions, bare.realtime_cycles) == (
+        full.completed, full.instructions, full.realtime_cycles)
+    assert bare.listing_text() == full.listing_text()
+
+
 def test_budget_ends_an_endless_loop_with_the_message():
     run = vexa.assemble("top: jmp @top\n").simulate(max_instructions=10)
     assert not run.completed
@@ -169,3 +178,17 @@ def test_plot_draws_the_lanes(tmp_path):
     assert ax.get_xlim() == (0, 1350)
     ax.figure.savefig(tmp_path / "t.png")
     assert (tmp_path / "t.png").stat().st_size > 0
+
+
+def test_readme_example_runs(tmp_path):
+    import subprocess
+    import sys
+
+    from conftest import SOURCE_DIR
+
+    out = subprocess.run(
+        [sys.executable, SOURCE_DIR / "examples" / "pulse_sequence.py", tmp_path / "t.png"],
+        capture_output=True, text=True, cwd=SOURCE_DIR, timeout=120)
+    assert out.returncode == 0, out.stderr
+    assert "generated.s:2:5: 'Syntax error: Instruction wait argument 1" in out.stdout
+    assert (tmp_path / "t.png").read_bytes().startswith(b"\x89PNG")

@@ -189,9 +189,14 @@ class Program:
         """The text that vexadis writes; labels=False gives that of vexadis -n."""
         return self._core.disassemble(bool(labels))
 
-    def simulate(self, max_instructions: int = 1_000_000) -> "SimulationResult":
-        """Runs the program from address 0 until stop, an error or the budget."""
-        return SimulationResult(self, self._core.simulate(_budget(max_instructions)))
+    def simulate(self, max_instructions: int = 1_000_000, events: bool = True) -> "SimulationResult":
+        """Runs the program from address 0 until stop, an error or the budget.
+
+        events=False keeps no event (the result's events are empty): the counters and the
+        listing of a long run without the memory of its events.
+        """
+        run = self._core.simulate(_budget(max_instructions), bool(events))
+        return SimulationResult(self, run)
 
     def iter_events(
         self, max_instructions: int = 10**9, chunk_size: int = 1_000_000
