@@ -50,3 +50,22 @@ def test_errors_in_threads_are_each_their_own():
             return len(err.diagnostics)
     with ThreadPoolExecutor(max_workers=4) as pool:
         assert list(pool.map(count, sources)) == list(range(1, 9))
+
+
+def test_log_level_changes_while_threads_assemble():
+    # Run under ThreadSanitizer this showed the log level as a data race (it is atomic now).
+    before = vexa.log_level()
+    with ThreadPoolExecutor(max_workers=2) as pool:
+        done = pool.map(lambda i: len(vexa.assemble("nop\n" * 100)), range(20))
+        for i in range(500):
+            vexa.set_log_level("warning" if i % 2 else "error")
+        assert set(done) == {100}
+    vexa.set_log_level(before)
+    assert vexa.log_level() == before
+
+
+def test_unknown_log_level_is_refused():
+    import pytest
+
+    with pytest.raises(ValueError, match="unknown log level"):
+        vexa.set_log_level("loud")
