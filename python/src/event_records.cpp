@@ -247,6 +247,7 @@ void ChunkSink::finish() {
 
 void ChunkSink::cancel() {
     {
+        // Under the lock, so that a run waiting to hand a chunk over cannot miss it.
         const std::lock_guard lock(m_mutex);
         m_cancelled = true;
         m_pending.clear();

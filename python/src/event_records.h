@@ -7,6 +7,7 @@
 #include "assembler/seq_event_sink.h"
 #include "assembler/seq_sim.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -143,7 +144,7 @@ private:
 // Hands the events of a run over in chunks of at most `chunkSize` records, to a reader in
 // another thread. At most `maxPending` full chunks wait for the reader; the run pauses while
 // that many wait, so memory stays bounded however long the run. cancel() makes the run end
-// at its next event (a paused run at once).
+// at its next event (a paused run at once); a run that logs nothing more goes on to its end.
 class ChunkSink : public seq_event_sink {
 public:
     // The exception that ends a cancelled run.
@@ -154,6 +155,8 @@ public:
     ChunkSink(const EventLayout& layout, size_t chunkSize, size_t maxPending);
 
     void event(const rt_info& entry, address_t address) override {
+        if (m_cancelled.load(std::memory_order_relaxed))
+            throw Cancelled();
         if (m_current.size() == m_chunkSize)
             handOver();
         m_layout.write(m_current.append(), entry, address, m_mnemonics(entry.str));
@@ -181,7 +184,7 @@ private:
     std::condition_variable m_changed;
     std::deque<RecordBuffer> m_pending;
     bool m_finished = false;
-    bool m_cancelled = false;
+    std::atomic<bool> m_cancelled{false};
 };
 
 } // namespace vexa_py

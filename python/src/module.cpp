@@ -28,6 +28,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -326,7 +327,8 @@ public:
     Run(ProgramPtr program, RunCounts counts, py::array events,
         std::vector<SeqSim::AddressProfile> profile)
         : m_program(std::move(program)), m_counts(std::move(counts)), m_events(std::move(events)),
-          m_profile(std::move(profile)) {}
+          m_records(static_cast<const char*>(m_events.data())),
+          m_count(static_cast<size_t>(m_events.size())), m_profile(std::move(profile)) {}
 
     const RunCounts& counts() const { return m_counts; }
     const py::array& events() const { return m_events; }
@@ -334,13 +336,11 @@ public:
     // The log entries again, for the library's writers. Without the interpreter lock.
     template <class F> void forEachEntry(F handle) const {
         const EventLayout& layout = m_program->layout();
-        const char* data = static_cast<const char*>(m_events.data());
-        const auto count = static_cast<size_t>(m_events.size());
         std::string mnemonic;
         uint32_t address = 0;
-        for (size_t i = 0; i < count; ++i) {
+        for (size_t i = 0; i < m_count; ++i) {
             const seq_sim::rt_info entry =
-                layout.read(data + i * layout.itemsize(), mnemonic, address);
+                layout.read(m_records + i * layout.itemsize(), mnemonic, address);
             handle(entry, address);
         }
     }
@@ -381,7 +381,7 @@ public:
 
     // The lanes of the timeline for every entry, as bits 1 << lane.
     py::array_t<uint8_t> lanes() const {
-        py::array_t<uint8_t> result(m_events.size());
+        py::array_t<uint8_t> result(static_cast<py::ssize_t>(m_count));
         uint8_t* out = result.mutable_data();
         {
             const py::gil_scoped_release release;
@@ -438,6 +438,9 @@ private:
     ProgramPtr m_program;
     RunCounts m_counts;
     py::array m_events;
+    // The array's records, read without the interpreter lock (the array is read-only).
+    const char* m_records;
+    size_t m_count;
     std::vector<SeqSim::AddressProfile> m_profile;
 };
 
@@ -492,25 +495,26 @@ public:
             m_worker = std::thread([this, maxInstructions] { run(maxInstructions); });
         }
     }
-    ~EventStream() { stop(); }
+    ~EventStream() {
+        m_sink->cancel();
+        const std::lock_guard busy(m_busy);
+        endRun();
+    }
     EventStream(const EventStream&) = delete;
     EventStream& operator=(const EventStream&) = delete;
 
     // The next chunk, or None when the run has ended and every chunk was handed out.
     py::object next() {
-        if (!m_worker.joinable() && !m_sink)
-            return py::none();
         RecordBuffer chunk(m_program->layout().itemsize());
         bool got = false;
         {
             const py::gil_scoped_release release;
+            const std::lock_guard busy(m_busy);
             got = m_sink->next(chunk);
             if (!got)
-                join();
+                endRun();
         }
         if (!got) {
-            m_sink.reset();
-            m_driver.reset();
             if (m_error)
                 std::rethrow_exception(std::exchange(m_error, nullptr));
             return py::none();
@@ -518,13 +522,17 @@ public:
         return adoptRecords(m_program->layout(), chunk);
     }
 
-    // Ends the run early; what it had not handed over is dropped.
+    // Ends the run early; what it had not handed over is dropped. A next() waiting in another
+    // thread returns None.
     void close() {
         const py::gil_scoped_release release;
-        stop();
+        m_sink->cancel();
+        const std::lock_guard busy(m_busy);
+        endRun();
     }
 
-    bool finished() const { return m_done; }
+    bool finished() const { return m_done.load(std::memory_order_acquire); }
+    // Valid once finished().
     const RunCounts& counts() const { return m_counts; }
 
 private:
@@ -541,27 +549,24 @@ private:
         }
         m_sink->finish();
     }
-    void join() {
+    // With m_busy held: waits for the run's thread and frees its driver.
+    void endRun() {
         if (m_worker.joinable()) {
             m_worker.join();
-            m_done = true;
+            m_driver.reset();
+            m_done.store(true, std::memory_order_release);
         }
     }
-    void stop() {
-        if (m_sink)
-            m_sink->cancel();
-        join();
-        m_sink.reset();
-        m_driver.reset();
-    }
 
+    // Held by whoever waits for the run or ends it; the sink lives as long as the stream.
+    std::mutex m_busy;
     ProgramPtr m_program;
     std::unique_ptr<seq> m_driver;
     std::unique_ptr<ChunkSink> m_sink;
     std::thread m_worker;
     RunCounts m_counts;
     std::exception_ptr m_error;
-    bool m_done = false;
+    std::atomic<bool> m_done{false};
 };
 
 } // namespace

@@ -98,3 +98,19 @@ def test_program_stays_usable_while_it_streams():
 def test_chunk_size_below_one_is_refused(size):
     with pytest.raises(ValueError, match="chunk_size"):
         vexa.assemble("stop\n").iter_events(chunk_size=size)
+
+
+def test_close_from_another_thread_ends_a_waiting_next():
+    import threading
+
+    # One event per 2 * 10^6 instructions: a chunk of 1000 events takes far longer than the test.
+    sparse = "top: move 1000000, R1\ninner: nop\n loop R1, @inner\n wait 20\n jmp @top\n"
+    it = vexa.assemble(sparse).iter_events(max_instructions=2**31 - 1, chunk_size=1000)
+    got = []
+    reader = threading.Thread(target=lambda: got.extend(it))
+    reader.start()
+    reader.join(timeout=0.2)
+    it.close()
+    reader.join(timeout=60)
+    assert not reader.is_alive()
+    assert got == [] and not it.completed and it.message == "event stream closed"

@@ -14,6 +14,7 @@ several threads at once; each Program owns its own processor model.
 from __future__ import annotations
 
 import os
+import sys
 from typing import Iterator, NamedTuple, Optional
 
 import numpy as np
@@ -323,8 +324,9 @@ class EventIterator:
         self.close()
 
     def __del__(self):
+        # At interpreter exit the stream's own destructor stops the run.
         stream = getattr(self, "_stream", None)
-        if stream is not None:
+        if stream is not None and not sys.is_finalizing():
             stream.close()
 
     def _result(self, name):
