@@ -69,3 +69,24 @@ def test_unknown_log_level_is_refused():
 
     with pytest.raises(ValueError, match="unknown log level"):
         vexa.set_log_level("loud")
+
+
+def test_simulation_lets_other_threads_run():
+    import threading
+
+    prog = vexa.assemble("move 5000000, R1\ntop: add R2, 3, R2\nloop R1, @top\nstop\n")
+    starting = threading.Event()
+
+    def simulate():
+        starting.set()
+        prog.simulate(max_instructions=10**8, events=False)
+
+    worker = threading.Thread(target=simulate)
+    worker.start()
+    starting.wait()
+    # While the simulation holds the interpreter lock this loop cannot run at all.
+    spins = 0
+    while worker.is_alive():
+        spins += 1
+    worker.join()
+    assert spins > 1000
