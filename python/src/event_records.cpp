@@ -182,8 +182,9 @@ char* RecordBuffer::release() {
 // ---- MnemonicCache
 
 const char32_t* MnemonicCache::lookUp(const char* mnemonic) {
-    const auto known = std::find_if(m_known.begin(), m_known.end(),
-                                    [mnemonic](const auto& entry) { return entry.first == mnemonic; });
+    const auto known = std::find_if(m_known.begin(), m_known.end(), [mnemonic](const auto& entry) {
+        return entry.first == mnemonic;
+    });
     if (known != m_known.end()) {
         m_last = known->second.data();
     } else {

@@ -10,11 +10,11 @@
 #include "event_records.h"
 
 #include "assembler/seq.h"
+#include "assembler/seq_event_writer.h"
 #include "assembler/seq_hex_file.h"
 #include "assembler/seq_listing.h"
 #include "assembler/seq_sim.h"
 #include "assembler/seq_timeline.h"
-#include "assembler/seq_event_writer.h"
 #include "base/Logging.h"
 #include "base/utils/FileOutput.h"
 #include "base/utils/SourceReader.h"
@@ -123,9 +123,8 @@ public:
     enum class Origin { Text, File, Image };
 
     Program(Origin origin, std::string name, std::shared_ptr<const std::string> source)
-        : m_driver(std::make_unique<seq>()),
-          m_layout(m_driver->processor()->instructionSet()), m_origin(origin),
-          m_name(std::move(name)), m_source(std::move(source)) {}
+        : m_driver(std::make_unique<seq>()), m_layout(m_driver->processor()->instructionSet()),
+          m_origin(origin), m_name(std::move(name)), m_source(std::move(source)) {}
 
     seq& driver() { return *m_driver; }
     std::mutex& mutex() { return m_mutex; }
@@ -188,14 +187,14 @@ py::tuple assemblyResult(ProgramPtr program, int result, const UIStr& report,
                           toPython(diagnostics), result, readerFailed);
 }
 
-template <class MakeReader>
-py::tuple assembleWith(ProgramPtr program, const std::string& name, MakeReader makeReader) {
+// Assembles with `assemble(driver, report)`, which runs one of the driver's assemble calls.
+template <class Assemble>
+py::tuple assembleWith(ProgramPtr program, const std::string& name, Assemble assemble) {
     UIStr report;
     std::vector<DiagnosticData> diagnostics;
     bool readerFailed = false;
     const int result = withProgram(*program, [&](seq& driver) {
-        auto reader = makeReader();
-        const int result = driver.assemble(reader, report);
+        const int result = assemble(driver, report);
         if (result != 0) {
             readerFailed = driver.lastErrors().empty();
             diagnostics = diagnosticsOf(driver.lastErrors(), name);
@@ -203,39 +202,29 @@ py::tuple assembleWith(ProgramPtr program, const std::string& name, MakeReader m
         return result;
     });
     return assemblyResult(std::move(program), result, report, diagnostics, readerFailed);
+}
+
+ProgramPtr newProgram(Program::Origin origin, const std::string& name,
+                      std::shared_ptr<const std::string> source) {
+    const py::gil_scoped_release release;
+    return std::make_shared<Program>(origin, name, std::move(source));
 }
 
 py::tuple assembleText(const py::bytes& source, const py::bytes& filename) {
     auto text = std::make_shared<const std::string>(source);
     const std::string name = filename;
-    ProgramPtr program;
-    {
-        const py::gil_scoped_release release;
-        program = std::make_shared<Program>(Program::Origin::Text, name, text);
-    }
-    return assembleWith(program, name, [&] { return StringSourceReader(text, name); });
+    return assembleWith(newProgram(Program::Origin::Text, name, text), name,
+                        [&](seq& driver, UIStr& report) {
+                            StringSourceReader reader(text, name);
+                            return driver.assemble(reader, report);
+                        });
 }
 
 py::tuple assembleFile(const py::bytes& path) {
     const std::string name = path;
-    ProgramPtr program;
-    {
-        const py::gil_scoped_release release;
-        program = std::make_shared<Program>(Program::Origin::File, name, nullptr);
-    }
-    // The reader is made in the call: a FileSourceReader cannot be moved.
-    UIStr report;
-    std::vector<DiagnosticData> diagnostics;
-    bool readerFailed = false;
-    const int result = withProgram(*program, [&](seq& driver) {
-        const int result = driver.assembleFile(name, report);
-        if (result != 0) {
-            readerFailed = driver.lastErrors().empty();
-            diagnostics = diagnosticsOf(driver.lastErrors(), name);
-        }
-        return result;
-    });
-    return assemblyResult(std::move(program), result, report, diagnostics, readerFailed);
+    return assembleWith(
+        newProgram(Program::Origin::File, name, nullptr), name,
+        [&](seq& driver, UIStr& report) { return driver.assembleFile(name, report); });
 }
 
 ProgramPtr programFromWords(const std::vector<uint64_t>& words, const std::string& name) {
@@ -268,9 +257,9 @@ py::tuple loadHex(const py::bytes& path) {
         std::error_code error;
         opened = in.is_open() && !std::filesystem::is_directory(name, error);
         // A file that cannot be opened is reported with the reader's own message.
-        loaded = (opened ? hex.read(in, name, maxWords, message)
-                         : hex.read(name, maxWords, message)) &&
-                 program->driver().loadImage(hex.words(), message);
+        loaded =
+            (opened ? hex.read(in, name, maxWords, message) : hex.read(name, maxWords, message)) &&
+            program->driver().loadImage(hex.words(), message);
     }
     if (!loaded)
         return py::make_tuple(py::none(), py::make_tuple(!opened, text(message)));
@@ -416,8 +405,8 @@ public:
         }
         py::list result;
         for (const auto& column : columns)
-            result.append(py::array_t<int64_t>(static_cast<py::ssize_t>(column.size()),
-                                               column.data()));
+            result.append(
+                py::array_t<int64_t>(static_cast<py::ssize_t>(column.size()), column.data()));
         result.append(texts);
         return py::tuple(result);
     }
@@ -467,8 +456,7 @@ std::shared_ptr<Run> simulate(const ProgramPtr& program, int maxInstructions, bo
         profile = simulator.profile();
     });
     py::array events = adoptRecords(program->layout(), sink.records());
-    return std::make_shared<Run>(program, std::move(counts), std::move(events),
-                                 std::move(profile));
+    return std::make_shared<Run>(program, std::move(counts), std::move(events), std::move(profile));
 }
 
 // ---- Streamed events
@@ -587,8 +575,7 @@ PYBIND11_MODULE(_vexa, m) {
              [](Program& p) {
                  const std::vector<uint64_t> words =
                      withProgram(p, [&p](seq&) { return p.words(); });
-                 return py::array_t<uint64_t>(static_cast<py::ssize_t>(words.size()),
-                                              words.data());
+                 return py::array_t<uint64_t>(static_cast<py::ssize_t>(words.size()), words.data());
              })
         .def("__len__",
              [](Program& p) {
@@ -640,8 +627,7 @@ PYBIND11_MODULE(_vexa, m) {
     py::class_<Run, std::shared_ptr<Run>>(m, "Run")
         .def_property_readonly("completed", [](const Run& r) { return r.counts().completed; })
         .def_property_readonly("message", [](const Run& r) { return text(r.counts().message); })
-        .def_property_readonly("instructions",
-                               [](const Run& r) { return r.counts().instructions; })
+        .def_property_readonly("instructions", [](const Run& r) { return r.counts().instructions; })
         .def_property_readonly("classical_cycles",
                                [](const Run& r) { return r.counts().classicalCycles; })
         .def_property_readonly("realtime_cycles",
@@ -657,7 +643,8 @@ PYBIND11_MODULE(_vexa, m) {
         .def("next", &EventStream::next)
         .def("close", &EventStream::close)
         .def_property_readonly("finished", &EventStream::finished)
-        .def_property_readonly("completed", [](const EventStream& s) { return s.counts().completed; })
+        .def_property_readonly("completed",
+                               [](const EventStream& s) { return s.counts().completed; })
         .def_property_readonly("message",
                                [](const EventStream& s) { return text(s.counts().message); })
         .def_property_readonly("instructions",
@@ -670,9 +657,10 @@ PYBIND11_MODULE(_vexa, m) {
     m.def("assemble", &assembleText);
     m.def("assemble_file", &assembleFile);
     m.def("load_hex", &loadHex);
-    m.def("from_words", [](const py::array_t<uint64_t, py::array::c_style | py::array::forcecast>& words,
-                           const py::bytes& name) {
-        const std::vector<uint64_t> copy(words.data(), words.data() + words.size());
-        return programFromWords(copy, name);
-    });
+    m.def("from_words",
+          [](const py::array_t<uint64_t, py::array::c_style | py::array::forcecast>& words,
+             const py::bytes& name) {
+              const std::vector<uint64_t> copy(words.data(), words.data() + words.size());
+              return programFromWords(copy, name);
+          });
 }
