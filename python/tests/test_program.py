@@ -45,6 +45,15 @@ def test_text_and_bytes_and_words_give_the_same_program():
     assert np.array_equal(vexa.from_words(list(from_text.words)).words, from_text.words)
 
 
+def test_program_pickles_as_its_words():
+    import pickle
+
+    prog = vexa.assemble_file(EXAMPLES / "pulse_sequence.s")
+    again = pickle.loads(pickle.dumps(prog))
+    assert np.array_equal(again.words, prog.words) and again.filename == prog.filename
+    assert again.simulate().log_text() == prog.simulate().log_text()
+
+
 def test_words_are_a_copy():
     prog = vexa.assemble("nop\nstop\n")
     words = prog.words

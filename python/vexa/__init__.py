@@ -175,6 +175,11 @@ class Program:
     def __repr__(self) -> str:
         return f"<vexa.Program {self.filename!r}: {len(self)} instructions>"
 
+    def __reduce__(self):
+        # A pickled program (for a process pool or a Dask worker) travels as its words; its
+        # listing is then the disassembly.
+        return (from_words, (self.words, self.filename))
+
     def to_hex(self) -> str:
         """The text that vexasm writes to the .hex file."""
         return self._core.to_hex()
