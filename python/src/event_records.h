@@ -83,8 +83,8 @@ public:
 
     // Room for the next record; throws std::bad_alloc when memory runs out.
     char* append() {
-        if (m_count == m_capacity)
-            grow(m_capacity == 0 ? 1024 : m_capacity * 2);
+        if (m_count == m_populated)
+            prepare();
         return m_data + m_itemsize * m_count++;
     }
     void reserve(size_t records) {
@@ -99,11 +99,14 @@ public:
 
 private:
     void grow(size_t capacity);
+    // Grows when full, and has the next pages mapped in one call instead of a fault each.
+    void prepare();
 
     size_t m_itemsize;
     char* m_data = nullptr;
     size_t m_count = 0;
     size_t m_capacity = 0;
+    size_t m_populated = 0; // records whose pages are known to be mapped
 };
 
 // Encodes mnemonics for one sink; the simulator hands the same few pointers over and over.
