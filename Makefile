@@ -1,10 +1,11 @@
-# Convenience wrapper around CMake: `make test` builds everything and runs the tests,
+# Convenience wrapper around CMake: `make test` installs what the Python package lacks (as
+# root, from Debian), builds everything and runs the tests, the Python package's included;
 # `make demo` builds vexasm and assembles a bundled example.
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build test demo clean
+.PHONY: all build test demo clean python-deps
 
 all: build
 
@@ -14,7 +15,10 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+python-deps:
+	python/install_deps.sh
+
+test: python-deps build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 demo: $(BUILD)/CMakeCache.txt

@@ -7,7 +7,7 @@
 #include <ctime>
 #include <sys/time.h>
 
-int Logging::logLevel = 7;
+std::atomic<int> Logging::logLevel{7};
 const char* Logging::progName = "prog";
 // Null stands for standard error: stderr is no constant, and a null pointer here can never
 // be seen half-initialised by code that logs during static initialisation.
@@ -59,7 +59,7 @@ void formatTimeStamp(char (&buffer)[100]) {
 } // namespace
 
 bool Logging::open(const char* newProgName, int level, const char* newLogFileName) {
-    logLevel = level;
+    logLevel.store(level, std::memory_order_relaxed);
     logFileName = newLogFileName;
     progName = newProgName;
     if (!logFileName)
@@ -71,7 +71,7 @@ bool Logging::open(const char* newProgName, int level, const char* newLogFileNam
         ownsLogFile = true;
         return true;
     }
-    if (logLevel >= 2)
+    if (getLogLevel() >= 2)
         write(2, "Could not open log file '%s'", logFileName);
     return false;
 }
@@ -85,7 +85,7 @@ bool Logging::reopen() {
         ownsLogFile = true;
         return true;
     }
-    if (logLevel >= 4)
+    if (getLogLevel() >= 4)
         write(4, "Could not reopen log file '%s'", logFileName);
     return false;
 }
@@ -129,7 +129,7 @@ void Logging::unlock(FILE* file) {
 }
 
 int Logging::write(int level, const char* format, ...) {
-    if (logLevel < level)
+    if (getLogLevel() < level)
         return 0;
     FILE* file = getLogFile();
     lock(file);
@@ -145,7 +145,7 @@ int Logging::write(int level, const char* format, ...) {
 }
 
 int Logging::writeText(int level, std::string_view text) {
-    if (logLevel < level)
+    if (getLogLevel() < level)
         return 0;
     FILE* file = getLogFile();
     lock(file);
@@ -188,7 +188,7 @@ std::string Logging::getLogFileName() {
 }
 
 bool Logging::setLogLevel(int level) {
-    logLevel = level;
+    logLevel.store(level, std::memory_order_relaxed);
     return true;
 }
 
@@ -196,7 +196,7 @@ bool Logging::setLogLevel(const std::string& name) {
     const int level = logLevelFromName(name);
     if (level == -1)
         return false;
-    logLevel = level;
+    logLevel.store(level, std::memory_order_relaxed);
     return true;
 }
 
@@ -215,7 +215,7 @@ const char* Logging::logLevelToName(int level) {
 }
 
 const char* Logging::getLogLevelName() {
-    return logLevelToName(logLevel);
+    return logLevelToName(getLogLevel());
 }
 
 std::string stringFormat(const char* format, ...) {

@@ -3,6 +3,7 @@
 // ": " and the message.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <pthread.h>
 #include <string>
@@ -35,12 +36,12 @@ public:
     static bool setLogLevel(int level);
     // False (and the level unchanged) for a name that is no level name.
     static bool setLogLevel(const std::string& name);
-    static int getLogLevel() { return logLevel; }
+    static int getLogLevel() { return logLevel.load(std::memory_order_relaxed); }
     // Short or long level name, case-sensitive; -1 for anything else.
     static int logLevelFromName(const std::string& name);
     static const char* logLevelToName(int level);
     static const char* getLogLevelName();
-    static bool isLogLevelActive(int level) { return logLevel >= level; }
+    static bool isLogLevelActive(int level) { return getLogLevel() >= level; }
 
     // Where lines go; standard error by default. Lets tests and tools capture the log.
     static FILE* getLogFile();
@@ -54,7 +55,8 @@ private:
     static void lock(FILE* file);
     static void unlock(FILE* file);
 
-    static int logLevel;
+    // Read by every thread that logs, and changeable while they run.
+    static std::atomic<int> logLevel;
     static const char* progName;
     static FILE* logFile; // null means standard error
     static const char* logFileName;

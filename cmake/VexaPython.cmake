@@ -1,0 +1,31 @@
+# Finds what the vexa Python module needs: Debian's python3 (unless Python_EXECUTABLE names
+# another) and pybind11. Sets VEXA_BUILD_PYTHON, and says why when the module is not built.
+set(VEXA_BUILD_PYTHON OFF)
+if(VEXA_SANITIZE)
+    # The interpreter is not instrumented, so an instrumented module cannot be loaded into it.
+    message(STATUS "vexa Python module: not built with the sanitizers")
+    return()
+endif()
+if(NOT Python_EXECUTABLE AND EXISTS /usr/bin/python3)
+    set(Python_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "Python interpreter for the vexa module")
+endif()
+find_package(Python 3.9 COMPONENTS Interpreter Development.Module)
+if(Python_FOUND)
+    set(PYBIND11_FINDPYTHON ON)
+    find_package(pybind11 2.6 CONFIG QUIET)
+endif()
+if(Python_FOUND AND pybind11_FOUND)
+    set(VEXA_BUILD_PYTHON ON)
+    message(STATUS "vexa Python module: built for ${Python_EXECUTABLE}")
+else()
+    set(reason "vexa Python module: not built, Python development files or pybind11 missing "
+               "(python/install_deps.sh installs them, or -DVEXA_PYTHON=OFF builds without)")
+    string(CONCAT reason ${reason})
+    message(WARNING "${reason}")
+    # The Python tests then fail, saying why, instead of going missing from the test run.
+    if(VEXA_TESTS)
+        enable_testing()
+        add_test(NAME python_tests COMMAND ${CMAKE_COMMAND} -E echo "${reason}")
+        set_tests_properties(python_tests PROPERTIES FAIL_REGULAR_EXPRESSION "not built")
+    endif()
+endif()

@@ -1,0 +1,360 @@
+"""Assemble, disassemble and simulate programs of the Vexa sequencer processor.
+
+    import vexa
+    prog = vexa.assemble(text)              # or assemble_file(path), load_hex(path)
+    run = prog.simulate()
+    run.events                              # numpy structured array, one record per event
+    run.listing()                           # per instruction: count and real-time figures
+
+Assembly errors raise AssemblyError, whose diagnostics give each error's position and text.
+Long calls release the interpreter lock, so programs can be assembled and simulated in
+several threads at once; each Program owns its own processor model.
+"""
+
+from __future__ import annotations
+
+import os
+import sys
+from typing import Iterator, NamedTuple, Optional
+
+import numpy as np
+
+from . import _vexa
+
+__version__: str = _vexa.__version__
+
+__all__ = [
+    "AssemblyError",
+    "Diagnostic",
+    "EventIterator",
+    "Program",
+    "SimulationResult",
+    "assemble",
+    "assemble_file",
+    "from_words",
+    "load_hex",
+    "log_level",
+    "set_log_level",
+    "__version__",
+]
+
+# The simulator counts instructions in 32 bits; its budget is a signed 32-bit number.
+MAX_INSTRUCTIONS_LIMIT = 2**31 - 1
+
+
+class Diagnostic(NamedTuple):
+    """One error of an assembly, as its block in the error report shows it.
+
+    `column` is the offset of the marked text in the line (in bytes, counted from 0) and
+    `length` its length, as the report's marker line shows them; `source` is the quoted line.
+    An error without a source position (such as "Program too long") has `line`, `column`
+    and `source` None.
+    """
+
+    filename: Optional[str]
+    line: Optional[int]
+    column: Optional[int]
+    length: int
+    message: str
+    source: Optional[str]
+
+
+class AssemblyError(ValueError):
+    """The source has errors; str() is the full error report, as vexasm logs it."""
+
+    def __init__(self, report: str, diagnostics: list[Diagnostic]):
+        super().__init__(report)
+        self.report = report
+        self.diagnostics = diagnostics
+
+    def __str__(self) -> str:
+        return self.report
+
+
+def set_log_level(name: str) -> None:
+    """Sets the level of the library's log on standard error ("error" by default)."""
+    if not _vexa.set_log_level(name):
+        raise ValueError(f"unknown log level: {name!r}")
+
+
+def log_level() -> str:
+    return _vexa.log_level()
+
+
+def _path_bytes(path) -> bytes:
+    return os.fsencode(path)
+
+
+def _source_bytes(text) -> bytes:
+    if isinstance(text, str):
+        # Lone surrogates (file names or text decoded with surrogateescape) keep their bytes.
+        return text.encode("utf-8", "surrogateescape")
+    if isinstance(text, (bytes, bytearray, memoryview)):
+        return bytes(text)
+    raise TypeError(f"source must be str or bytes, not {type(text).__name__}")
+
+
+def _budget(max_instructions) -> int:
+    try:
+        value = int(max_instructions.__index__())
+    except AttributeError:
+        raise TypeError(
+            f"max_instructions must be an integer, not {type(max_instructions).__name__}"
+        ) from None
+    if not 0 <= value <= MAX_INSTRUCTIONS_LIMIT:
+        raise ValueError(
+            f"max_instructions must be between 0 and {MAX_INSTRUCTIONS_LIMIT}, not {value}"
+        )
+    return value
+
+
+def _assembled(result) -> "Program":
+    core, report, diagnostics, status, reader_failed = result
+    if core is not None:
+        return Program(core)
+    if reader_failed:
+        raise OSError(report)
+    raise AssemblyError(report, [Diagnostic(*d) for d in diagnostics])
+
+
+def assemble(text, filename: str = "<string>") -> "Program":
+    """Assembles source text (str, or bytes in any encoding).
+
+    `filename` names the source in error reports. Raises AssemblyError.
+    """
+    return _assembled(_vexa.assemble(_source_bytes(text), _path_bytes(filename)))
+
+
+def assemble_file(path) -> "Program":
+    """Assembles a source file. Raises AssemblyError, or OSError when it cannot be read."""
+    return _assembled(_vexa.assemble_file(_path_bytes(path)))
+
+
+def load_hex(path) -> "Program":
+    """Loads a .hex file as vexasm writes it.
+
+    Raises OSError when it cannot be opened and ValueError, naming the file and line, when a
+    line is no instruction word or the file holds more words than the instruction memory.
+    """
+    core, failure = _vexa.load_hex(_path_bytes(path))
+    if failure is not None:
+        not_opened, message = failure
+        if not_opened:
+            raise (FileNotFoundError if not os.path.lexists(path) else OSError)(message)
+        raise ValueError(message)
+    return Program(core)
+
+
+def from_words(words, name: str = "<words>") -> "Program":
+    """A program made of instruction words (anything numpy turns into uint64)."""
+    array = np.ascontiguousarray(words, dtype=np.uint64)
+    if array.ndim != 1:
+        raise ValueError("words must be one-dimensional")
+    return Program(_vexa.from_words(array, _path_bytes(name)))
+
+
+class Program:
+    """An assembled or loaded program in a processor model of its own."""
+
+    def __init__(self, core):
+        self._core = core
+
+    @property
+    def filename(self) -> str:
+        """The source's name as reports show it."""
+        return self._core.name
+
+    @property
+    def words(self) -> np.ndarray:
+        """The instruction words, one per instruction (a new uint64 array)."""
+        return self._core.words()
+
+    def __len__(self) -> int:
+        return len(self._core)
+
+    def __repr__(self) -> str:
+        return f"<vexa.Program {self.filename!r}: {len(self)} instructions>"
+
+    def __reduce__(self):
+        # A pickled program (for a process pool or a Dask worker) travels as its words; its
+        # listing is then the disassembly.
+        return (from_words, (self.words, self.filename))
+
+    def to_hex(self) -> str:
+        """The text that vexasm writes to the .hex file."""
+        return self._core.to_hex()
+
+    def save_hex(self, path) -> None:
+        """Writes the .hex file; an existing file is replaced only by a complete one."""
+        try:
+            self._core.save_hex(_path_bytes(path))
+        except ValueError as error:
+            raise OSError(str(error)) from None
+
+    def disassemble(self, labels: bool = True) -> str:
+        """The text that vexadis writes; labels=False gives that of vexadis -n."""
+        return self._core.disassemble(bool(labels))
+
+    def simulate(self, max_instructions: int = 1_000_000, events: bool = True) -> "SimulationResult":
+        """Runs the program from address 0 until stop, an error or the budget.
+
+        events=False keeps no event (the result's events are empty): the counters and the
+        listing of a long run without the memory of its events.
+        """
+        run = self._core.simulate(_budget(max_instructions), bool(events))
+        return SimulationResult(self, run)
+
+    def iter_events(
+        self, max_instructions: int = 10**9, chunk_size: int = 1_000_000
+    ) -> "EventIterator":
+        """Simulates in the background and yields the events in arrays of at most chunk_size.
+
+        Memory stays bounded by a few chunks however long the run. Closing the iterator
+        (or dropping it) stops the run.
+        """
+        budget = _budget(max_instructions)
+        size = int(chunk_size.__index__())
+        if size < 1:
+            raise ValueError(f"chunk_size must be at least 1, not {size}")
+        return EventIterator(self._core.stream(budget, size))
+
+
+class SimulationResult:
+    """One simulation of a program: its outcome, counters, events and timed listing."""
+
+    def __init__(self, program: Program, run):
+        self.program = program
+        self._run = run
+        self.completed: bool = run.completed
+        self.message: str = run.message
+        self.instructions: int = run.instructions
+        self.classical_cycles: int = run.classical_cycles
+        self.realtime_cycles: int = run.realtime_cycles
+        self.events: np.ndarray = run.events
+        # The other views of the run are made from these records.
+        self.events.flags.writeable = False
+
+    def __repr__(self) -> str:
+        outcome = "completed" if self.completed else f"interrupted: {self.message}"
+        return (
+            f"<vexa.SimulationResult {outcome}; {self.instructions} instructions, "
+            f"{len(self.events)} events, {self.realtime_cycles} real-time cycles>"
+        )
+
+    def log_text(self) -> str:
+        """The real-time log text as vexasim prints it."""
+        return self._run.log_text()
+
+    def listing(self) -> np.ndarray:
+        """The timed listing, one record per instruction.
+
+        Fields: address, count, first_tick, first_time_ns, realtime_ns, text (the source
+        line, or the disassembly of a loaded image). The time fields are -1 for an
+        instruction that never ran.
+        """
+        address, count, first_tick, first_time, realtime, texts = self._run.listing_columns()
+        width = max((len(t) for t in texts), default=1) or 1
+        listing = np.empty(
+            len(texts),
+            dtype=[
+                ("address", np.int64),
+                ("count", np.int64),
+                ("first_tick", np.int64),
+                ("first_time_ns", np.int64),
+                ("realtime_ns", np.int64),
+                ("text", f"U{width}"),
+            ],
+        )
+        listing["address"] = address
+        listing["count"] = count
+        listing["first_tick"] = first_tick
+        listing["first_time_ns"] = first_time
+        listing["realtime_ns"] = realtime
+        listing["text"] = texts
+        return listing
+
+    def listing_text(self, csv: bool = False) -> str:
+        """The listing that vexasim --listing writes (as CSV for csv=True)."""
+        return self._run.listing_text(bool(csv))
+
+    def lanes(self) -> np.ndarray:
+        """Per event, the timeline lanes it is drawn in, as bits: 1 path 0, 2 path 1,
+        4 acquisition, 8 wait and parameter update."""
+        return self._run.lanes()
+
+    def save_svg(self, path, title: Optional[str] = None) -> None:
+        """Writes the SVG timeline that vexasim --svg draws."""
+        heading = self.program.filename if title is None else title
+        try:
+            self._run.save_svg(_path_bytes(path), _source_bytes(heading))
+        except ValueError as error:
+            raise OSError(str(error)) from None
+
+    def plot(self, ax=None):
+        """Draws the timeline's lanes with matplotlib; returns the Axes."""
+        from .plot import plot_timeline
+
+        return plot_timeline(self, ax)
+
+
+class EventIterator:
+    """The events of a background run, in chunks; see Program.iter_events.
+
+    After the last chunk, completed, message and the counters describe the run.
+    """
+
+    def __init__(self, stream):
+        self._stream = stream
+
+    def __iter__(self) -> Iterator[np.ndarray]:
+        return self
+
+    def __next__(self) -> np.ndarray:
+        if self._stream is None:
+            raise StopIteration
+        chunk = self._stream.next()
+        if chunk is None:
+            raise StopIteration
+        return chunk
+
+    def close(self) -> None:
+        """Stops the run; chunks not yet taken are dropped."""
+        if self._stream is not None:
+            self._stream.close()
+
+    def __enter__(self) -> "EventIterator":
+        return self
+
+    def __exit__(self, *exc) -> None:
+        self.close()
+
+    def __del__(self):
+        # At interpreter exit the stream's own destructor stops the run.
+        stream = getattr(self, "_stream", None)
+        if stream is not None and not sys.is_finalizing():
+            stream.close()
+
+    def _result(self, name):
+        if self._stream is None or not self._stream.finished:
+            raise RuntimeError("the run has not ended yet")
+        return getattr(self._stream, name)
+
+    @property
+    def completed(self) -> bool:
+        return self._result("completed")
+
+    @property
+    def message(self) -> str:
+        return self._result("message")
+
+    @property
+    def instructions(self) -> int:
+        return self._result("instructions")
+
+    @property
+    def classical_cycles(self) -> int:
+        return self._result("classical_cycles")
+
+    @property
+    def realtime_cycles(self) -> int:
+        return self._result("realtime_cycles")
