@@ -73,26 +73,9 @@ protected:
     std::vector<rt_info> rt_log;
 
 private:
-    friend class SeqSim; // the base's run loop calls execute()
-
-    // The real-time operations, in the slots of the definitions that the base leaves.
-    enum RtOp : uint8_t {
-        RT_SW_REQ = OP_FIRST_EXTENSION,
-        RT_SET_MRK,
-        RT_SET_PH,
-        RT_SET_PH_DELTA,
-        RT_SET_AWG_GAIN,
-        RT_SET_AWG_OFFS,
-        RT_UPD_PARAM,
-        RT_PLAY,
-        RT_ACQUIRE_WEIGHED,
-        RT_ACQUIRE,
-        RT_WAIT
-    };
-
-    // Executes a real-time instruction for the base's run loop (see SeqSim::step).
-    template <bool Checked>
-    [[gnu::always_inline]] inline Step execute(const Decoded& d, Machine& m);
+    // The generic and the real-time operations, for the run loop (see SeqSimOperations.h).
+    struct Operations;
+    static bool runOperations(SeqSim& sim, int maxInstructions, UIStr& message);
     class LogSink;
 
     // Hands curr_rt_info, produced at `address`, to the sink.
