@@ -1,8 +1,9 @@
 // Simulated instructions per second of the Vexa simulator (seq_sim) on two kernels of
 // about 10^7 executed instructions each: an ALU kernel (loops, arithmetic with register and
 // immediate operands, prefetch hazards, jumps) and a real-time kernel (settings, plays,
-// acquisitions and waits in a loop); and events per second of the real-time kernel with its
-// events counted, or streamed as CSV or JSON Lines.
+// acquisitions and waits in a loop); events per second of the real-time kernel with its
+// events counted, or streamed as CSV or JSON Lines; and the time of one simulation of a
+// short program after many others on the same driver.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -11,6 +12,7 @@
 
 #include "assembler/seq.h"
 #include "assembler/seq_event_writer.h"
+#include "assembler/seq_sim.h"
 #include "base/Logging.h"
 #include "base/utils/FileOutput.h"
 #include "sequencer/SeqSim.h"
@@ -160,8 +162,32 @@ void BM_SimRealtimeEventsJsonLines(benchmark::State& state) {
     runRealtimeEvents(state, Sink::JsonLines);
 }
 
+// One short program simulated again and again on one driver: the time of a call must not
+// grow with the number of calls before it (a run once added a stopwatch that later runs
+// walked), so the time per iteration is the same at 1,000 and at 100,000 calls.
+void BM_SimShortProgramRepeated(benchmark::State& state) {
+    Logging::setLogLevel(Logging::quietLevel);
+    seq driver;
+    UIStr text;
+    if (driver.assemble(std::string("set_awg_gain 1, 2\nplay 1, 2, 100\nwait 20\nstop\n"), text) !=
+        0) {
+        state.SkipWithError("program does not assemble");
+        return;
+    }
+    UIStr message;
+    for (int64_t call = 0; call < state.range(0); ++call)
+        driver.rt_simulator()->simulate(100, message);
+    for (auto _ : state) {
+        if (driver.rt_simulator()->simulate(100, message)) {
+            state.SkipWithError(message.c_str());
+            return;
+        }
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_SimShortProgramRepeated)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SimRealtimeEventsCounted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimRealtimeEventsCsv)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimRealtimeEventsJsonLines)->Unit(benchmark::kMillisecond);

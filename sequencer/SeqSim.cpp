@@ -116,7 +116,10 @@ bool SeqSim::runGeneric(SeqSim& sim, int maxInstructions, UIStr& message) {
 }
 
 void SeqSim::beginRun() {
-    const auto watch = m_timers.add("Vexa processor", "instruction");
+    // One stopwatch serves every run, so that the timer set stays one line however often
+    // the simulator runs.
+    if (!m_runTimer)
+        m_runTimer = m_timers.add("Vexa processor", "instruction");
     initRegisters();
     m_classicalTick = 0;
     m_realtimeTick = 0;
@@ -127,7 +130,7 @@ void SeqSim::beginRun() {
         m_profile.assign(m_SP->instructionMemSizeWords(), AddressProfile{});
     else
         m_profile.clear();
-    watch->start();
+    m_runTimer->start();
 }
 
 bool SeqSim::simulate(int maxInstructions, UIStr& message) {

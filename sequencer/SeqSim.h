@@ -114,6 +114,7 @@ public:
     uint64_t realtimeTick() const { return m_realtimeTick; }
     address_t pc() const { return m_pc; }
     bool isRunning() const { return m_running; }
+    // The "Vexa processor" stopwatch of the latest run.
     const HiResStopWatchSet& timers() const { return m_timers; }
 
 protected:
@@ -195,7 +196,7 @@ private:
         }
         p.realtime += realtimeAfter - realtime;
     }
-    // Begins a run: a new stopwatch, cleared registers and counters.
+    // Begins a run: the stopwatch started, cleared registers and counters.
     void beginRun();
     static bool runGeneric(SeqSim& sim, int maxInstructions, UIStr& message);
 
@@ -203,6 +204,7 @@ private:
     InlineRun m_inlineRun = nullptr;
     const std::type_info* m_inlineRunClass = nullptr;
     bool m_inRun = false;
+    std::shared_ptr<StopWatch> m_runTimer;
     bool m_profiling = false;
     std::vector<AddressProfile> m_profile;
 };

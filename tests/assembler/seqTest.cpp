@@ -1,6 +1,7 @@
 // The driver through the tool's concrete driver: section switching, handler registration
 // and calling order, repeated runs, and the operations that need an assembled program.
 #include "assembler/seq.h"
+#include "assembler/seq_sim.h"
 #include "base/Logging.h"
 #include "base/utils/SourceLine.h"
 #include "sequencer/SeqAssembler.h"
@@ -181,6 +182,23 @@ TEST(SeqDriverTest, SimulationNeedsAnAssembledProgram) {
     EXPECT_EQ(driver.disassemble(listing), 0);
     EXPECT_NE(listing.find("wait"), std::string::npos) << listing;
     EXPECT_NE(listing.find("stop"), std::string::npos) << listing;
+}
+
+// Each run used to add a stopwatch that every later run walked again: the set, the report and
+// the time per run grew without bound.
+TEST(SeqDriverTest, ManySimulationsKeepOneTimer) {
+    seq driver;
+    UIStr text;
+    ASSERT_EQ(driver.assemble(std::string("move 3, R1\nnop\nloop R1, 1\nstop\n"), text), 0);
+    UIStr message;
+    for (int run = 0; run < 5000; ++run)
+        ASSERT_FALSE(driver.rt_simulator()->simulate(100, message)) << message;
+    const HiResStopWatchSet& timers = driver.simulator()->timers();
+    ASSERT_EQ(timers.size(), 1u);
+    EXPECT_EQ(timers[0]->lapCount(), 8u); // the latest run's instructions
+    const std::string report = timers.report();
+    EXPECT_EQ(report.find("Vexa processor: "), 0u) << report;
+    EXPECT_EQ(report.find('\n'), report.size() - 1) << report; // one line
 }
 
 TEST(SeqDriverTest, ExternalMemoryIsWritten) {
