@@ -655,21 +655,24 @@ TEST(SeqSimPaths, CheckedUncheckedAndVirtualRunsAgree) {
     }
 }
 
+// A table of every opcode and select up to the largest defined (2^24 entries here) once ended
+// the process; words decode as the instruction set decodes them, whatever its fields' widths.
 TEST(SeqSimDecoding, WideOpcodeAndSelectFieldsDecodeLikeTheInstructionSet) {
     const SeqInstructionSet set(
-        "wide", 1, 0, 1, 0, {{0, "SELECT", 41, 40}, {1, "OPCODE", 63, 42}}, {},
-        {{0, "illegal", 0}, {1, "stop", 2}, {70000, "nop", 3}, {5, "frob", 1}});
+        "wide", 1, 0, 1, 0, {{0, "SELECT", 43, 36}, {1, "OPCODE", 63, 44}}, {},
+        {{0, "illegal", 0}, {1, "stop", 2}, {70000, "nop", 200}, {5, "frob", 1}});
     SeqProcessor processor(set, 8, 4);
     SeqSim sim(&processor);
-    const auto word = [](uint64_t opcode, uint64_t select) { return opcode << 42 | select << 40; };
+    const auto word = [](uint64_t opcode, uint64_t select) { return opcode << 44 | select << 36; };
     const struct {
         instruction_t first;
         const char* message;
     } cases[] = {
-        {word(70000, 3), ""}, // nop, then stop
-        {word(70001, 3), "Binary instruction with opcode=70001 select=1 not supported"},
-        {word(70000, 2), "Binary instruction with opcode=70000 select=1 not supported"},
-        {word(4194303, 0), "Binary instruction with opcode=4194303 select=0 not supported"},
+        {word(70000, 200), ""}, // nop, then stop
+        {word(70001, 200), "Binary instruction with opcode=70001 select=1 not supported"},
+        {word(70000, 199), "Binary instruction with opcode=70000 select=1 not supported"},
+        {word(70000, 201), "Binary instruction with opcode=70000 select=1 not supported"},
+        {word(1048575, 0), "Binary instruction with opcode=1048575 select=0 not supported"},
         {word(1, 0), "Binary instruction with opcode=1 select=0 not supported"},
         {word(5, 1), "Instruction frob not yet supported."},
     };
@@ -683,6 +686,26 @@ TEST(SeqSimDecoding, WideOpcodeAndSelectFieldsDecodeLikeTheInstructionSet) {
         EXPECT_EQ(failed, !message.empty());
         EXPECT_EQ(message, c.message);
     }
+}
+
+// The simulator once kept decoding with the tables of the set it was constructed with.
+TEST(SeqSimDecoding, ReplacedInstructionSetIsDecodedAnew) {
+    SeqProcessor processor(testSet(), 8, 4);
+    SeqSim sim(&processor);
+    // nop and stop of the set below; "sub R0, R0, R0" and "jmp R0" of testSet().
+    processor.writeInstructionMem(0, instruction_t{9} << 59);
+    processor.writeInstructionMem(1, instruction_t{3} << 59);
+    std::string message;
+    EXPECT_TRUE(sim.simulate(10, message));
+    processor.instructionSet() =
+        SeqInstructionSet("renumbered", 1, 0, 1, 0, {{0, "SELECT", 58, 58}, {1, "OPCODE", 63, 59}},
+                          {}, {{0, "illegal", 0}, {3, "stop", 0}, {9, "nop", 0}});
+    EXPECT_FALSE(sim.simulate(10, message)) << message;
+    EXPECT_EQ(sim.numInstructions(), 2u);
+    processor.instructionSet() = testSet();
+    EXPECT_TRUE(sim.simulate(10, message));
+    EXPECT_EQ(message, "Maximum number of instructions reached (10). Could the program be "
+                       "running an infinite loop?");
 }
 
 TEST(SeqSimSection, DirectiveAndDefaultConstruction) {
