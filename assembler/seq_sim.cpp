@@ -91,34 +91,53 @@ struct seq_sim::Operations {
     template <class X> SEQ_SIM_INLINE void log(X& x, uint64_t duration) {
         x.realtimeTick() = sim.logEntry(duration, x.realtimeTick(), x.pc());
     }
+    // The values of the two paths (operands 0 and 1) of a waveform, gain or offset.
+    template <class X> SEQ_SIM_INLINE void paths(X& x, int32_t (&values)[2]) {
+        values[0] = s32(x.immediateOrPrefetched(0));
+        values[1] = s32(x.immediateOrCurrent(1));
+    }
+    // An acquisition, with the weights of operands 2 and 3 or without weights (-1).
+    template <class X> SEQ_SIM_INLINE void acquisition(X& x, bool weighed) {
+        t_rt_info& rt = sim.curr_rt_info;
+        rt.acq_idx = s32(x.operand(0));
+        rt.bin_idx = s32(x.immediateOrPrefetched(1));
+        rt.weight_idx[0] = weighed ? s32(x.immediateOrCurrent(2)) : -1;
+        rt.weight_idx[1] = weighed ? s32(x.immediateOrCurrent(3)) : -1;
+        rt.acquire_valid = true;
+        rt.param_valid = true;
+        log(x, x.operand(weighed ? 4 : 2));
+        x.addTicks(weighed ? 2 : 1);
+    }
+    // The three parts of a phase or a phase step.
+    template <class X>
+    SEQ_SIM_INLINE void phase(X& x, int32_t& coarse, int32_t& fine, int32_t& ufine) {
+        coarse = s32(x.immediateOrPrefetched(0));
+        fine = s32(x.immediateOrCurrent(1));
+        ufine = s32(x.immediateOrCurrent(2));
+        x.addTicks(2);
+    }
 
     template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SwReq>, X&) {}
     template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetMrk>, X& x) {
         sim.curr_rt_info.mrk = s32(x.immediateOrPrefetched(0));
     }
     template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetPh>, X& x) {
-        sim.curr_rt_info.ph_coarse = s32(x.immediateOrPrefetched(0));
-        sim.curr_rt_info.ph_fine = s32(x.immediateOrCurrent(1));
-        sim.curr_rt_info.ph_ufine = s32(x.immediateOrCurrent(2));
-        x.addTicks(2);
+        t_rt_info& rt = sim.curr_rt_info;
+        phase(x, rt.ph_coarse, rt.ph_fine, rt.ph_ufine);
     }
     template <class X>
     SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetPhDelta>, X& x) {
-        sim.curr_rt_info.ph_delta_coarse = s32(x.immediateOrPrefetched(0));
-        sim.curr_rt_info.ph_delta_fine = s32(x.immediateOrCurrent(1));
-        sim.curr_rt_info.ph_delta_ufine = s32(x.immediateOrCurrent(2));
-        x.addTicks(2);
+        t_rt_info& rt = sim.curr_rt_info;
+        phase(x, rt.ph_delta_coarse, rt.ph_delta_fine, rt.ph_delta_ufine);
     }
     template <class X>
     SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetAwgGain>, X& x) {
-        sim.curr_rt_info.awg_gain[0] = s32(x.immediateOrPrefetched(0));
-        sim.curr_rt_info.awg_gain[1] = s32(x.immediateOrCurrent(1));
+        paths(x, sim.curr_rt_info.awg_gain);
         x.addTicks(1);
     }
     template <class X>
     SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetAwgOffs>, X& x) {
-        sim.curr_rt_info.awg_offs[0] = s32(x.immediateOrPrefetched(0));
-        sim.curr_rt_info.awg_offs[1] = s32(x.immediateOrCurrent(1));
+        paths(x, sim.curr_rt_info.awg_offs);
         x.addTicks(1);
     }
     template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::UpdParam>, X& x) {
@@ -127,8 +146,7 @@ struct seq_sim::Operations {
     }
     template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::Play>, X& x) {
         t_rt_info& rt = sim.curr_rt_info;
-        rt.wave_idx[0] = s32(x.immediateOrPrefetched(0));
-        rt.wave_idx[1] = s32(x.immediateOrCurrent(1));
+        paths(x, rt.wave_idx);
         rt.play_valid = true;
         rt.param_valid = true;
         log(x, x.operand(2));
@@ -136,25 +154,10 @@ struct seq_sim::Operations {
     }
     template <class X>
     SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::AcquireWeighed>, X& x) {
-        t_rt_info& rt = sim.curr_rt_info;
-        rt.acq_idx = s32(x.operand(0));
-        rt.bin_idx = s32(x.immediateOrPrefetched(1));
-        rt.weight_idx[0] = s32(x.immediateOrCurrent(2));
-        rt.weight_idx[1] = s32(x.immediateOrCurrent(3));
-        rt.acquire_valid = true;
-        rt.param_valid = true;
-        log(x, x.operand(4));
-        x.addTicks(2);
+        acquisition(x, true);
     }
     template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::Acquire>, X& x) {
-        t_rt_info& rt = sim.curr_rt_info;
-        rt.acq_idx = s32(x.operand(0));
-        rt.bin_idx = s32(x.immediateOrPrefetched(1));
-        rt.weight_idx[0] = rt.weight_idx[1] = -1;
-        rt.acquire_valid = true;
-        rt.param_valid = true;
-        log(x, x.operand(2));
-        x.addTicks(1);
+        acquisition(x, false);
     }
     // Neither the flags nor the phase step are cleared.
     template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::Wait>, X& x) {

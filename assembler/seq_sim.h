@@ -27,12 +27,8 @@ public:
         bool acquire_valid = false;
         int32_t awg_gain[2] = {0, 0};
         int32_t awg_offs[2] = {0, 0};
-        int32_t ph_ufine = 0;
-        int32_t ph_fine = 0;
-        int32_t ph_coarse = 0;
-        int32_t ph_delta_ufine = 0;
-        int32_t ph_delta_fine = 0;
-        int32_t ph_delta_coarse = 0;
+        int32_t ph_ufine = 0, ph_fine = 0, ph_coarse = 0;
+        int32_t ph_delta_ufine = 0, ph_delta_fine = 0, ph_delta_coarse = 0;
         int32_t mrk = 0;
         bool param_valid = false;
         // 64-bit, so that real time neither wraps nor runs backwards; a duration is an
