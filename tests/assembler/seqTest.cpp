@@ -7,6 +7,7 @@
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/asmparser/AsmErrorList.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
+#include "tests/sequencer/SimulatorTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -41,37 +42,6 @@ public:
 private:
     std::string m_directive;
     bool m_stop;
-};
-
-// Captures the log lines written while it lives.
-class LogCapture {
-public:
-    LogCapture() : m_file(std::tmpfile()), m_previous(Logging::getLogFile()) {
-        Logging::setLogFile(m_file);
-        m_level = Logging::getLogLevel();
-        Logging::setLogLevel(7);
-    }
-    ~LogCapture() {
-        Logging::setLogFile(m_previous);
-        Logging::setLogLevel(m_level);
-        std::fclose(m_file);
-    }
-    std::string text() const {
-        std::fflush(m_file);
-        std::rewind(m_file);
-        std::string result;
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0) {
-            result.append(buffer, n);
-        }
-        return result;
-    }
-
-private:
-    FILE* m_file;
-    FILE* m_previous;
-    int m_level;
 };
 
 std::vector<uint64_t> program(const seq& driver) {

@@ -9,44 +9,9 @@
 
 #include "assembler/seq_instr_set.h"
 #include "base/Logging.h"
+#include "tests/sequencer/SimulatorTestSupport.h"
 
 namespace {
-
-// Encodes "mnemonic op, op, ..." (registers R<n>, numbers in C notation, negative allowed).
-instruction_t encode(const SeqInstructionSet& set, const std::string& text) {
-    const size_t blank = text.find(' ');
-    const std::string mnemonic = text.substr(0, blank);
-    SeqInstructionDef::Signature signature;
-    std::vector<int64_t> values;
-    if (blank != std::string::npos) {
-        const std::string rest = text.substr(blank + 1);
-        size_t start = 0;
-        while (start <= rest.size()) {
-            size_t comma = rest.find(',', start);
-            if (comma == std::string::npos)
-                comma = rest.size();
-            std::string op = rest.substr(start, comma - start);
-            op.erase(0, op.find_first_not_of(' '));
-            if (op[0] == 'R') {
-                signature.addRegisterArg('R');
-                values.push_back(std::stoll(op.substr(1)));
-            } else {
-                signature.addImmediateArg();
-                values.push_back(std::stoll(op, nullptr, 0));
-            }
-            start = comma + 1;
-        }
-    }
-    const auto def = set.find(mnemonic, signature);
-    if (!def)
-        throw std::invalid_argument("no variant for " + text);
-    instruction_t word = 0;
-    set.writeBaseFields(word, *def);
-    for (size_t i = 0; i < values.size(); ++i)
-        if (!def->getArg(static_cast<unsigned>(i)).setValue(word, values[i]))
-            throw std::invalid_argument("operand out of range in " + text);
-    return word;
-}
 
 class seq_simTest : public ::testing::Test {
 protected:
@@ -57,8 +22,9 @@ protected:
     std::string run(const std::vector<std::string>& program, int budget = 1000) {
         processor.initInstructionMem(0, processor.instructionMemSizeWords());
         for (size_t a = 0; a < program.size(); ++a)
-            processor.writeInstructionMem(static_cast<uint32_t>(a),
-                                          encode(processor.instructionSet(), program[a]));
+            processor.writeInstructionMem(
+                static_cast<uint32_t>(a),
+                encodeInstruction(processor.instructionSet(), program[a]));
         std::string message;
         const bool failed = sim.simulate(budget, message);
         EXPECT_EQ(failed, !message.empty()) << message;
@@ -214,23 +180,14 @@ TEST_F(seq_simTest, EveryRunStartsANewLog) {
 
 TEST_F(seq_simTest, PrintWritesTheLogAtInfoLevel) {
     run({"wait 20", "stop"});
-    FILE* file = std::tmpfile();
-    FILE* const oldFile = Logging::getLogFile();
-    const int oldLevel = Logging::getLogLevel();
-    Logging::setLogFile(file);
-    Logging::setLogLevel(5);
-    sim.print_rt_log("ignored");
-    Logging::setLogLevel(6);
-    sim.print_rt_log("ignored");
-    Logging::setLogFile(oldFile);
-    Logging::setLogLevel(oldLevel);
-    std::rewind(file);
     std::string text;
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    std::fclose(file);
+    {
+        LogCapture log(5);
+        sim.print_rt_log("ignored");
+        Logging::setLogLevel(6);
+        sim.print_rt_log("ignored");
+        text = log.text();
+    }
     const std::string expected = ": \nSimulation start:\n@0ns wait 20ns\nSimulation end\n";
     ASSERT_GE(text.size(), expected.size());
     EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
