@@ -5,8 +5,9 @@
 // definition whose mnemonic has no row is executed by neither.
 //
 // Operand i of an operation is the definition's i-th argument, read from that argument's
-// field. The field names below only name the field in the error for a definition that lacks
-// the operand.
+// field, when it is of the kind (immediate or register) the operation reads there; else the
+// definition lacks the operand. The field names below only name the field in the error that
+// reading a lacking operand raises.
 #pragma once
 
 #include <array>
