@@ -7,9 +7,6 @@
 #include "base/utils/TextOutput.h"
 #include "base/utils/stringUtils.h"
 
-#include <algorithm>
-#include <typeinfo>
-
 class seq_sim::LogSink : public seq_event_sink {
 public:
     explicit LogSink(seq_sim& sim) : m_sim(sim) {}
@@ -26,92 +23,13 @@ private:
 
 seq_sim::seq_sim(SeqProcessor* processor)
     : SeqSim(processor), m_logSink(std::make_unique<LogSink>(*this)), m_sink(m_logSink.get()) {
-    static constexpr struct {
-        const char* mnemonic;
-        RtOp op;
-    } s_ops[] = {{"sw_req", RT_SW_REQ},
-                 {"set_mrk", RT_SET_MRK},
-                 {"set_ph", RT_SET_PH},
-                 {"set_ph_delta", RT_SET_PH_DELTA},
-                 {"set_awg_gain", RT_SET_AWG_GAIN},
-                 {"set_awg_offs", RT_SET_AWG_OFFS},
-                 {"upd_param", RT_UPD_PARAM},
-                 {"play", RT_PLAY},
-                 {"acquire_weighed", RT_ACQUIRE_WEIGHED},
-                 {"acquire", RT_ACQUIRE},
-                 {"wait", RT_WAIT},
-                 {"wait_trigger", RT_WAIT},
-                 {"wait_sync", RT_WAIT}};
-
-    for (Slot& slot : slots()) {
-        if (slot.op != OP_FOREIGN)
-            continue;
-        const SeqInstructionDef& def = *slot.def;
-        for (const auto& entry : s_ops) {
-            if (def.mnemonic() == entry.mnemonic) {
-                slot.op = entry.op;
-                break;
-            }
-        }
-        // The operands in the order in which execute() reads them: an immediate field, or
-        // with select 0 the register field that holds the value.
-        const bool imm = slot.select;
-        const auto immOrReg = [&](const char* immediate, const char* reg) {
-            return imm ? operand(def, immediate, false) : operand(def, reg, true);
-        };
-        Operand* a = slot.arg;
-        switch (slot.op) {
-        case RT_SET_MRK:
-            a[0] = immOrReg("MRK", "REG0");
-            break;
-        case RT_SET_PH:
-        case RT_SET_PH_DELTA:
-            a[0] = immOrReg("PH_COARSE", "REG0");
-            a[1] = immOrReg("PH_FINE", "REG1");
-            a[2] = immOrReg("PH_UFINE", "REG2");
-            break;
-        case RT_SET_AWG_GAIN:
-            a[0] = immOrReg("GAIN0", "REG0");
-            a[1] = immOrReg("GAIN1", "REG1");
-            break;
-        case RT_SET_AWG_OFFS:
-            a[0] = immOrReg("OFFS0", "REG0");
-            a[1] = immOrReg("OFFS1", "REG1");
-            break;
-        case RT_UPD_PARAM:
-            a[0] = operand(def, "COUNT", false);
-            break;
-        case RT_PLAY:
-            a[0] = immOrReg("WAVE_IDX0", "REG0");
-            a[1] = immOrReg("WAVE_IDX1", "REG1");
-            a[2] = operand(def, "COUNT", false);
-            break;
-        case RT_ACQUIRE_WEIGHED:
-            a[0] = operand(def, "ACQ_IDX", false);
-            a[1] = immOrReg("BIN_IDX", "REG0");
-            a[2] = immOrReg("WEIGHT_IDX0", "REG1");
-            a[3] = immOrReg("WEIGHT_IDX1", "REG3");
-            a[4] = operand(def, "COUNT", false);
-            break;
-        case RT_ACQUIRE:
-            a[0] = operand(def, "ACQ_IDX", false);
-            a[1] = immOrReg("BIN_IDX", "REG0");
-            a[2] = operand(def, "COUNT", false);
-            break;
-        case RT_WAIT:
-            a[0] = immOrReg("COUNT", "REG0");
-            break;
-        default:
-            break;
-        }
-    }
+    ownRun(&runOperations);
 }
 
 seq_sim::~seq_sim() = default;
 
 void seq_sim::update_rt_info(const SeqInstructionDef& def, instruction_t word) {
-    m_realtimeTick =
-        logEntry(fieldValue(def, resolveField(def, "COUNT"), word), m_realtimeTick, m_pc);
+    m_realtimeTick = logEntry(getImmediateValue(def, "COUNT", word), m_realtimeTick, m_pc);
 }
 
 void seq_sim::set_event_sink(seq_event_sink* sink) {
@@ -149,90 +67,112 @@ uint64_t seq_sim::logEntry(uint64_t duration, uint64_t realtimeTick, address_t a
     return realtimeTick;
 }
 
-template <bool Checked>
-[[gnu::always_inline]] inline SeqSim::Step seq_sim::execute(const Decoded& d, Machine& m) {
-    t_rt_info& rt = curr_rt_info;
-    rt.str = d.slot->mnemonic;
+// ---------------------------------------------------------------------------------------
+// The real-time operations. Each records the mnemonic in the current state, reads its
+// operands at the tick at which it starts and takes its classical ticks (one of them counted
+// by the run loop). Values are stored into the 32-bit members as they are read.
 
-    // Values are stored into the 32-bit members as they are read.
-    const auto s32 = [](uint32_t value) { return static_cast<int32_t>(value); };
-    const auto prefetched = [&](int i) { return immediateOrPrefetched<Checked>(d, i, m); };
-    const auto current = [&](int i) { return immediateOrCurrent<Checked>(d, i, m); };
-    const auto immediate = [&](int i) { return arg<Checked>(d, i); };
-    uint64_t ticks = 1;
-    switch (d.op) {
-    case RT_SW_REQ:
-        break;
-    case RT_SET_MRK:
-        rt.mrk = s32(prefetched(0));
-        break;
-    case RT_SET_PH:
-        rt.ph_coarse = s32(prefetched(0));
-        rt.ph_fine = s32(current(1));
-        rt.ph_ufine = s32(current(2));
-        ticks = 3;
-        break;
-    case RT_SET_PH_DELTA:
-        rt.ph_delta_coarse = s32(prefetched(0));
-        rt.ph_delta_fine = s32(current(1));
-        rt.ph_delta_ufine = s32(current(2));
-        ticks = 3;
-        break;
-    case RT_SET_AWG_GAIN:
-        rt.awg_gain[0] = s32(prefetched(0));
-        rt.awg_gain[1] = s32(current(1));
-        ticks = 2;
-        break;
-    case RT_SET_AWG_OFFS:
-        rt.awg_offs[0] = s32(prefetched(0));
-        rt.awg_offs[1] = s32(current(1));
-        ticks = 2;
-        break;
-    case RT_UPD_PARAM:
+struct seq_sim::Operations {
+    seq_sim& sim;
+
+    static constexpr bool executes(SeqOperation) { return true; }
+    template <SeqOperation op, class X> SEQ_SIM_INLINE void execute(SeqOperationTag<op> tag, X& x) {
+        if constexpr (isGenericOperation(op)) {
+            seq_generic::execute(tag, x);
+        } else {
+            sim.curr_rt_info.str = x.mnemonic();
+            realtime(tag, x);
+        }
+    }
+    void notExecuted(const char* mnemonic) { sim.curr_rt_info.str = mnemonic; }
+
+    static int32_t s32(uint32_t value) { return static_cast<int32_t>(value); }
+    // Logs the state with the duration; clears the flags and the phase step.
+    template <class X> SEQ_SIM_INLINE void log(X& x, uint64_t duration) {
+        x.realtimeTick() = sim.logEntry(duration, x.realtimeTick(), x.pc());
+    }
+    // The values of the two paths (operands 0 and 1) of a waveform, gain or offset.
+    template <class X> SEQ_SIM_INLINE void paths(X& x, int32_t (&values)[2]) {
+        values[0] = s32(x.immediateOrPrefetched(0));
+        values[1] = s32(x.immediateOrCurrent(1));
+    }
+    // An acquisition, with the weights of operands 2 and 3 or without weights (-1).
+    template <class X> SEQ_SIM_INLINE void acquisition(X& x, bool weighed) {
+        t_rt_info& rt = sim.curr_rt_info;
+        rt.acq_idx = s32(x.operand(0));
+        rt.bin_idx = s32(x.immediateOrPrefetched(1));
+        rt.weight_idx[0] = weighed ? s32(x.immediateOrCurrent(2)) : -1;
+        rt.weight_idx[1] = weighed ? s32(x.immediateOrCurrent(3)) : -1;
+        rt.acquire_valid = true;
         rt.param_valid = true;
-        m.realtimeTick = logEntry(immediate(0), m.realtimeTick, m.pc);
-        break;
-    case RT_PLAY:
-        rt.wave_idx[0] = s32(prefetched(0));
-        rt.wave_idx[1] = s32(current(1));
+        log(x, x.operand(weighed ? 4 : 2));
+        x.addTicks(weighed ? 2 : 1);
+    }
+    // The three parts of a phase or a phase step.
+    template <class X>
+    SEQ_SIM_INLINE void phase(X& x, int32_t& coarse, int32_t& fine, int32_t& ufine) {
+        coarse = s32(x.immediateOrPrefetched(0));
+        fine = s32(x.immediateOrCurrent(1));
+        ufine = s32(x.immediateOrCurrent(2));
+        x.addTicks(2);
+    }
+
+    template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SwReq>, X&) {}
+    template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetMrk>, X& x) {
+        sim.curr_rt_info.mrk = s32(x.immediateOrPrefetched(0));
+    }
+    template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetPh>, X& x) {
+        t_rt_info& rt = sim.curr_rt_info;
+        phase(x, rt.ph_coarse, rt.ph_fine, rt.ph_ufine);
+    }
+    template <class X>
+    SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetPhDelta>, X& x) {
+        t_rt_info& rt = sim.curr_rt_info;
+        phase(x, rt.ph_delta_coarse, rt.ph_delta_fine, rt.ph_delta_ufine);
+    }
+    template <class X>
+    SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetAwgGain>, X& x) {
+        paths(x, sim.curr_rt_info.awg_gain);
+        x.addTicks(1);
+    }
+    template <class X>
+    SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::SetAwgOffs>, X& x) {
+        paths(x, sim.curr_rt_info.awg_offs);
+        x.addTicks(1);
+    }
+    template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::UpdParam>, X& x) {
+        sim.curr_rt_info.param_valid = true;
+        log(x, x.operand(0));
+    }
+    template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::Play>, X& x) {
+        t_rt_info& rt = sim.curr_rt_info;
+        paths(x, rt.wave_idx);
         rt.play_valid = true;
         rt.param_valid = true;
-        m.realtimeTick = logEntry(immediate(2), m.realtimeTick, m.pc);
-        ticks = 2;
-        break;
-    case RT_ACQUIRE_WEIGHED:
-        rt.acq_idx = s32(immediate(0));
-        rt.bin_idx = s32(prefetched(1));
-        rt.weight_idx[0] = s32(current(2));
-        rt.weight_idx[1] = s32(current(3));
-        rt.acquire_valid = true;
-        rt.param_valid = true;
-        m.realtimeTick = logEntry(immediate(4), m.realtimeTick, m.pc);
-        ticks = 3;
-        break;
-    case RT_ACQUIRE:
-        rt.acq_idx = s32(immediate(0));
-        rt.bin_idx = s32(prefetched(1));
-        rt.weight_idx[0] = rt.weight_idx[1] = -1;
-        rt.acquire_valid = true;
-        rt.param_valid = true;
-        m.realtimeTick = logEntry(immediate(2), m.realtimeTick, m.pc);
-        ticks = 2;
-        break;
-    case RT_WAIT:
-        // Neither the flags nor the phase step are cleared.
-        rt.duration_ns = prefetched(0);
-        appendLogEntry(m.pc);
-        m.realtimeTick += rt.duration_ns;
-        rt.time_ns = m.realtimeTick;
-        break;
-    default: // executed by neither simulator
-        return Step::Foreign;
+        log(x, x.operand(2));
+        x.addTicks(1);
     }
-    m.pc += 1;
-    m.numInstr += 1;
-    m.tick += ticks;
-    return Step::Executed;
+    template <class X>
+    SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::AcquireWeighed>, X& x) {
+        acquisition(x, true);
+    }
+    template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::Acquire>, X& x) {
+        acquisition(x, false);
+    }
+    // Neither the flags nor the phase step are cleared.
+    template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::Wait>, X& x) {
+        t_rt_info& rt = sim.curr_rt_info;
+        rt.duration_ns = x.immediateOrPrefetched(0);
+        sim.appendLogEntry(x.pc());
+        x.realtimeTick() += rt.duration_ns;
+        rt.time_ns = x.realtimeTick();
+    }
+};
+
+bool seq_sim::runOperations(SeqSim& sim, int maxInstructions, UIStr& message) {
+    auto& self = static_cast<seq_sim&>(sim); // registered by seq_sim's constructor
+    Operations ops{self};
+    return self.runWith(ops, maxInstructions, message);
 }
 
 bool seq_sim::simulate(int maxInstructions, UIStr& message) {
@@ -241,17 +181,14 @@ bool seq_sim::simulate(int maxInstructions, UIStr& message) {
     curr_rt_info.awg_offs[0] = curr_rt_info.awg_offs[1] = 32767;
     rt_log.clear();
     m_sink->begin();
-    // The run loop with the real-time instructions compiled in, unless a derived class may
-    // have replaced processInstruction().
-    const bool result = typeid(*this) == typeid(seq_sim)
-                            ? simulateWith(maxInstructions, message, *this)
-                            : SeqSim::simulate(maxInstructions, message);
+    const bool result = SeqSim::simulate(maxInstructions, message);
     m_sink->end();
     return result;
 }
 
 bool seq_sim::processInstruction() {
-    return processInstructionWith(*this);
+    Operations ops{*this};
+    return stepWith(ops);
 }
 
 std::string seq_sim::rt_log_text() const {

@@ -27,12 +27,8 @@ public:
         bool acquire_valid = false;
         int32_t awg_gain[2] = {0, 0};
         int32_t awg_offs[2] = {0, 0};
-        int32_t ph_ufine = 0;
-        int32_t ph_fine = 0;
-        int32_t ph_coarse = 0;
-        int32_t ph_delta_ufine = 0;
-        int32_t ph_delta_fine = 0;
-        int32_t ph_delta_coarse = 0;
+        int32_t ph_ufine = 0, ph_fine = 0, ph_coarse = 0;
+        int32_t ph_delta_ufine = 0, ph_delta_fine = 0, ph_delta_coarse = 0;
         int32_t mrk = 0;
         bool param_valid = false;
         // 64-bit, so that real time neither wraps nor runs backwards; a duration is an
@@ -73,26 +69,9 @@ protected:
     std::vector<rt_info> rt_log;
 
 private:
-    friend class SeqSim; // the base's run loop calls execute()
-
-    // The real-time operations, in the slots of the definitions that the base leaves.
-    enum RtOp : uint8_t {
-        RT_SW_REQ = OP_FIRST_EXTENSION,
-        RT_SET_MRK,
-        RT_SET_PH,
-        RT_SET_PH_DELTA,
-        RT_SET_AWG_GAIN,
-        RT_SET_AWG_OFFS,
-        RT_UPD_PARAM,
-        RT_PLAY,
-        RT_ACQUIRE_WEIGHED,
-        RT_ACQUIRE,
-        RT_WAIT
-    };
-
-    // Executes a real-time instruction for the base's run loop (see SeqSim::step).
-    template <bool Checked>
-    [[gnu::always_inline]] inline Step execute(const Decoded& d, Machine& m);
+    // The generic and the real-time operations, for the run loop (see SeqSimOperations.h).
+    struct Operations;
+    static bool runOperations(SeqSim& sim, int maxInstructions, UIStr& message);
     class LogSink;
 
     // Hands curr_rt_info, produced at `address`, to the sink.

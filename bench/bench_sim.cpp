@@ -1,8 +1,8 @@
-// Simulated instructions per second of the Vexa simulator (seq_sim) on two kernels of
-// about 10^7 executed instructions each: an ALU kernel (loops, arithmetic with register and
-// immediate operands, prefetch hazards, jumps) and a real-time kernel (settings, plays,
-// acquisitions and waits in a loop); and events per second of the real-time kernel with its
-// events counted, or streamed as CSV or JSON Lines.
+// Simulated instructions per second of the Vexa simulator (seq_sim) on two kernels: an ALU
+// kernel (loops, arithmetic with register and immediate operands, prefetch hazards, jumps)
+// and a real-time kernel (settings, plays, acquisitions and waits in a loop); events per second of
+// the real-time kernel with its events counted, or streamed as CSV or JSON Lines; and the time of
+// one simulation of a short program after many others on the same driver.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -11,66 +11,38 @@
 
 #include "assembler/seq.h"
 #include "assembler/seq_event_writer.h"
+#include "assembler/seq_sim.h"
 #include "base/Logging.h"
 #include "base/utils/FileOutput.h"
 #include "sequencer/SeqSim.h"
 
 namespace {
 
-// 10 instructions per pass, 10^6 passes.
-const char* const aluKernel = R"(
-        move    1000000, R1             # pass counter
-        move    3, R2
-        move    5, R3
-top:    add     R2, 7, R4
-        sub     R4, R3, R5              # R4 was written just before: reads its old value
-        and     R5, 0xFFFF, R6
-        xor     R6, R2, R7
-        add     R7, R3, R2              # register operands
-        asl     R2, 1, R8
-        jlt     R8, 0, @top             # never taken: unsigned compare
-        jmp     @next
-next:   xor     R8, R5, R3
-        loop    R1, @top
-        stop
-)";
+// The kernels, assembled from bench/: the ALU kernel runs 10^8 instructions, the real-time
+// kernel 10^7 (and logs 5 * 10^6 events).
+const std::string aluKernel = std::string(VEXA_BENCH_DIR) + "/alu_kernel.s";
+const std::string realtimeKernel = std::string(VEXA_BENCH_DIR) + "/realtime_kernel.s";
+const int budget = 200000000;
 
-// 14 instructions per pass, about 0.7 * 10^6 passes.
-const char* const realtimeKernel = R"(
-        move    714286, R1              # pass counter
-        move    20, R2
-        set_awg_gain 16384, 16384
-top:    set_ph  1, 2, 3
-        set_ph_delta 0, 1, 0
-        set_awg_offs 0, 0
-        set_mrk 1
-        play    1, 2, 100
-        acquire 0, 5, 100
-        set_awg_gain R2, R3
-        acquire_weighed 0, 6, 1, 2, 100
-        upd_param 10
-        set_mrk R2
-        play    R2, R3, 50
-        wait    250
-        wait    R2
-        loop    R1, @top
-        stop
-)";
+// Assembles `kernel` into `driver`; false (and the report on standard error) when it fails.
+bool assemble(seq& driver, const std::string& kernel, benchmark::State& state) {
+    UIStr text;
+    if (driver.assembleFile(kernel, text) == 0)
+        return true;
+    state.SkipWithError("kernel does not assemble");
+    std::fprintf(stderr, "%s\n", text.c_str());
+    return false;
+}
 
 // `warm` runs the kernel once untimed first: the real-time kernel writes about 520 MB of
 // log per run, and a first run mostly waits for the system to supply those pages; later
 // runs reuse the log's storage. Both figures are reported.
-void runKernel(benchmark::State& state, const char* source, bool warm) {
+void runKernel(benchmark::State& state, const std::string& kernel, bool warm) {
     Logging::setLogLevel(Logging::quietLevel);
     seq driver;
-    UIStr text;
-    if (driver.assemble(std::string(source), text) != 0) {
-        state.SkipWithError("kernel does not assemble");
-        std::fprintf(stderr, "%s\n", text.c_str());
+    if (!assemble(driver, kernel, state))
         return;
-    }
     SeqSim* sim = driver.simulator();
-    const int budget = 100000000;
     if (warm) {
         UIStr message;
         sim->simulate(budget, message);
@@ -113,13 +85,9 @@ enum class Sink { Counted, Csv, JsonLines };
 void runRealtimeEvents(benchmark::State& state, Sink kind) {
     Logging::setLogLevel(Logging::quietLevel);
     seq driver;
-    UIStr text;
-    if (driver.assemble(std::string(realtimeKernel), text) != 0) {
-        state.SkipWithError("kernel does not assemble");
+    if (!assemble(driver, realtimeKernel, state))
         return;
-    }
     seq_sim& sim = *driver.rt_simulator();
-    const int budget = 100000000;
     EventCounter counter;
     FileOutput out;
     if (!out.open("/dev/null")) {
@@ -160,8 +128,32 @@ void BM_SimRealtimeEventsJsonLines(benchmark::State& state) {
     runRealtimeEvents(state, Sink::JsonLines);
 }
 
+// One short program simulated again and again on one driver: the time of a call must not
+// grow with the number of calls before it (a run once added a stopwatch that later runs
+// walked), so the time per iteration is the same at 1,000 and at 100,000 calls.
+void BM_SimShortProgramRepeated(benchmark::State& state) {
+    Logging::setLogLevel(Logging::quietLevel);
+    seq driver;
+    UIStr text;
+    if (driver.assemble(std::string("set_awg_gain 1, 2\nplay 1, 2, 100\nwait 20\nstop\n"), text) !=
+        0) {
+        state.SkipWithError("program does not assemble");
+        return;
+    }
+    UIStr message;
+    for (int64_t call = 0; call < state.range(0); ++call)
+        driver.rt_simulator()->simulate(100, message);
+    for (auto _ : state) {
+        if (driver.rt_simulator()->simulate(100, message)) {
+            state.SkipWithError(message.c_str());
+            return;
+        }
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_SimShortProgramRepeated)->Arg(1000)->Arg(100000)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SimRealtimeEventsCounted)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimRealtimeEventsCsv)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SimRealtimeEventsJsonLines)->Unit(benchmark::kMillisecond);

@@ -1,12 +1,14 @@
 // The driver through the tool's concrete driver: section switching, handler registration
 // and calling order, repeated runs, and the operations that need an assembled program.
 #include "assembler/seq.h"
+#include "assembler/seq_sim.h"
 #include "base/Logging.h"
 #include "base/utils/SourceLine.h"
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/asmparser/AsmErrorList.h"
 #include "sequencer/asmparser/AsmException.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
+#include "tests/sequencer/SimulatorTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -41,37 +43,6 @@ public:
 private:
     std::string m_directive;
     bool m_stop;
-};
-
-// Captures the log lines written while it lives.
-class LogCapture {
-public:
-    LogCapture() : m_file(std::tmpfile()), m_previous(Logging::getLogFile()) {
-        Logging::setLogFile(m_file);
-        m_level = Logging::getLogLevel();
-        Logging::setLogLevel(7);
-    }
-    ~LogCapture() {
-        Logging::setLogFile(m_previous);
-        Logging::setLogLevel(m_level);
-        std::fclose(m_file);
-    }
-    std::string text() const {
-        std::fflush(m_file);
-        std::rewind(m_file);
-        std::string result;
-        char buffer[4096];
-        size_t n;
-        while ((n = std::fread(buffer, 1, sizeof buffer, m_file)) > 0) {
-            result.append(buffer, n);
-        }
-        return result;
-    }
-
-private:
-    FILE* m_file;
-    FILE* m_previous;
-    int m_level;
 };
 
 std::vector<uint64_t> program(const seq& driver) {
@@ -207,6 +178,23 @@ TEST(SeqDriverTest, SimulationNeedsAnAssembledProgram) {
     EXPECT_EQ(driver.disassemble(listing), 0);
     EXPECT_NE(listing.find("wait"), std::string::npos) << listing;
     EXPECT_NE(listing.find("stop"), std::string::npos) << listing;
+}
+
+// Each run used to add a stopwatch that every later run walked again: the set, the report and
+// the time per run grew without bound.
+TEST(SeqDriverTest, ManySimulationsKeepOneTimer) {
+    seq driver;
+    UIStr text;
+    ASSERT_EQ(driver.assemble(std::string("move 3, R1\nnop\nloop R1, 1\nstop\n"), text), 0);
+    UIStr message;
+    for (int run = 0; run < 5000; ++run)
+        ASSERT_FALSE(driver.rt_simulator()->simulate(100, message)) << message;
+    const HiResStopWatchSet& timers = driver.simulator()->timers();
+    ASSERT_EQ(timers.size(), 1u);
+    EXPECT_EQ(timers[0]->lapCount(), 8u); // the latest run's instructions
+    const std::string report = timers.report();
+    EXPECT_EQ(report.find("Vexa processor: "), 0u) << report;
+    EXPECT_EQ(report.find('\n'), report.size() - 1) << report; // one line
 }
 
 TEST(SeqDriverTest, ExternalMemoryIsWritten) {

@@ -9,44 +9,9 @@
 
 #include "assembler/seq_instr_set.h"
 #include "base/Logging.h"
+#include "tests/sequencer/SimulatorTestSupport.h"
 
 namespace {
-
-// Encodes "mnemonic op, op, ..." (registers R<n>, numbers in C notation, negative allowed).
-instruction_t encode(const SeqInstructionSet& set, const std::string& text) {
-    const size_t blank = text.find(' ');
-    const std::string mnemonic = text.substr(0, blank);
-    SeqInstructionDef::Signature signature;
-    std::vector<int64_t> values;
-    if (blank != std::string::npos) {
-        const std::string rest = text.substr(blank + 1);
-        size_t start = 0;
-        while (start <= rest.size()) {
-            size_t comma = rest.find(',', start);
-            if (comma == std::string::npos)
-                comma = rest.size();
-            std::string op = rest.substr(start, comma - start);
-            op.erase(0, op.find_first_not_of(' '));
-            if (op[0] == 'R') {
-                signature.addRegisterArg('R');
-                values.push_back(std::stoll(op.substr(1)));
-            } else {
-                signature.addImmediateArg();
-                values.push_back(std::stoll(op, nullptr, 0));
-            }
-            start = comma + 1;
-        }
-    }
-    const auto def = set.find(mnemonic, signature);
-    if (!def)
-        throw std::invalid_argument("no variant for " + text);
-    instruction_t word = 0;
-    set.writeBaseFields(word, *def);
-    for (size_t i = 0; i < values.size(); ++i)
-        if (!def->getArg(static_cast<unsigned>(i)).setValue(word, values[i]))
-            throw std::invalid_argument("operand out of range in " + text);
-    return word;
-}
 
 class seq_simTest : public ::testing::Test {
 protected:
@@ -57,8 +22,9 @@ protected:
     std::string run(const std::vector<std::string>& program, int budget = 1000) {
         processor.initInstructionMem(0, processor.instructionMemSizeWords());
         for (size_t a = 0; a < program.size(); ++a)
-            processor.writeInstructionMem(static_cast<uint32_t>(a),
-                                          encode(processor.instructionSet(), program[a]));
+            processor.writeInstructionMem(
+                static_cast<uint32_t>(a),
+                encodeInstruction(processor.instructionSet(), program[a]));
         std::string message;
         const bool failed = sim.simulate(budget, message);
         EXPECT_EQ(failed, !message.empty()) << message;
@@ -212,128 +178,16 @@ TEST_F(seq_simTest, EveryRunStartsANewLog) {
     EXPECT_EQ(log()[0].awg_offs[1], 32767);
 }
 
-// A run takes one of three paths (see the generic simulator's tests): without per-read
-// checks (64 registers), with them (63 registers), and through the virtual
-// processInstruction() of a class that replaces it. All three must give the same run and log.
-class StepCountingSim : public seq_sim {
-public:
-    using seq_sim::seq_sim;
-    bool processInstruction() override {
-        ++steps;
-        return seq_sim::processInstruction();
-    }
-    uint32_t steps = 0;
-};
-
-struct RunResult {
-    std::string message;
-    uint32_t instructions;
-    uint64_t ticks;
-    uint64_t realtimeTicks;
-    uint32_t pc;
-    std::string log;
-    std::vector<uint32_t> registers; // R0 to R62
-};
-
-RunResult runOn(seq_sim& sim, SeqProcessor& processor, const std::vector<std::string>& program,
-                int budget) {
-    processor.initInstructionMem(0, processor.instructionMemSizeWords());
-    for (size_t a = 0; a < program.size(); ++a)
-        processor.writeInstructionMem(static_cast<uint32_t>(a),
-                                      encode(processor.instructionSet(), program[a]));
-    RunResult r;
-    const bool failed = sim.simulate(budget, r.message);
-    EXPECT_EQ(failed, !r.message.empty());
-    r.instructions = sim.numInstructions();
-    r.ticks = sim.classicalTick();
-    r.realtimeTicks = sim.realtimeTick();
-    r.pc = sim.pc();
-    r.log = sim.rt_log_text();
-    for (uint32_t a = 0; a < 63; ++a)
-        r.registers.push_back(processor.readRegister(a));
-    return r;
-}
-
-TEST(seq_simPaths, CheckedUncheckedAndVirtualRunsAgree) {
-    const struct {
-        std::vector<std::string> program;
-        int budget;
-    } cases[] = {
-        {{"set_awg_gain 5, -3",
-          "set_ph_delta 1, 2, 3",
-          "play 1, 2, 100",
-          "acquire 3, 4, 50",
-          "acquire_weighed 1, 2, 3, 4, 60",
-          "upd_param 8",
-          "set_mrk 7",
-          "move 9, R1",
-          "move 33, R2",
-          "move 5, R3",
-          "set_mrk R1",
-          "set_ph R1, R2, R3",
-          "set_awg_offs R2, R1",
-          "set_ph_delta R3, R2, R1",
-          "play R1, R2, 20",
-          "acquire 1, R2, 30",
-          "acquire_weighed 2, R1, R2, R3, 40",
-          "wait R2",
-          "wait_trigger 12",
-          "wait_sync R1",
-          "sw_req 3",
-          "sw_req R1",
-          "add R1, 1, R1",
-          "wait R1",
-          "stop"},
-         1000},
-        // Enough entries for the log to grow several times.
-        {{"move 3000, R1", "move 7, R2", "nop", "play R2, R1, 4", "wait R2", "loop R1, 3", "stop"},
-         100000},
-        {{"play 1, 2, 100", "reset_ph", "stop"}, 10},
-        {{"wait 4", "set_awg_gain 1, 2", "illegal"}, 10},
-        {{"wait 4", "jmp 0"}, 25},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.program.front());
-        SeqProcessor uncheckedProcessor(seq_instr_set(), 4096, 64),
-            checkedProcessor(seq_instr_set(), 4096, 63),
-            virtualProcessor(seq_instr_set(), 4096, 64);
-        seq_sim unchecked(&uncheckedProcessor), checked(&checkedProcessor);
-        StepCountingSim virtualSim(&virtualProcessor);
-        const RunResult expected = runOn(unchecked, uncheckedProcessor, c.program, c.budget);
-        for (auto* other : {static_cast<seq_sim*>(&checked), static_cast<seq_sim*>(&virtualSim)}) {
-            SeqProcessor& p = other == &checked ? checkedProcessor : virtualProcessor;
-            const RunResult r = runOn(*other, p, c.program, c.budget);
-            EXPECT_EQ(r.message, expected.message);
-            EXPECT_EQ(r.instructions, expected.instructions);
-            EXPECT_EQ(r.ticks, expected.ticks);
-            EXPECT_EQ(r.realtimeTicks, expected.realtimeTicks);
-            EXPECT_EQ(r.pc, expected.pc);
-            EXPECT_EQ(r.log, expected.log);
-            EXPECT_EQ(r.registers, expected.registers);
-        }
-        EXPECT_GE(virtualSim.steps, expected.instructions);
-    }
-}
-
 TEST_F(seq_simTest, PrintWritesTheLogAtInfoLevel) {
     run({"wait 20", "stop"});
-    FILE* file = std::tmpfile();
-    FILE* const oldFile = Logging::getLogFile();
-    const int oldLevel = Logging::getLogLevel();
-    Logging::setLogFile(file);
-    Logging::setLogLevel(5);
-    sim.print_rt_log("ignored");
-    Logging::setLogLevel(6);
-    sim.print_rt_log("ignored");
-    Logging::setLogFile(oldFile);
-    Logging::setLogLevel(oldLevel);
-    std::rewind(file);
     std::string text;
-    char buffer[256];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        text.append(buffer, n);
-    std::fclose(file);
+    {
+        LogCapture log(5);
+        sim.print_rt_log("ignored");
+        Logging::setLogLevel(6);
+        sim.print_rt_log("ignored");
+        text = log.text();
+    }
     const std::string expected = ": \nSimulation start:\n@0ns wait 20ns\nSimulation end\n";
     ASSERT_GE(text.size(), expected.size());
     EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
