@@ -62,9 +62,8 @@ uint32_t SeqSimDecoder::addSlot(const std::shared_ptr<const SeqInstructionDef>& 
     slot.row = findSeqOperation(def->mnemonic());
     slot.immediate = def->select() != 0;
     if (slot.row != nullptr) {
-        // Operand i is argument i when it is of the kind the operation reads there;
-        // otherwise the definition lacks it.
-        const auto& arguments = def->arguments();
+        // Each operand is read from the definition's field of that name, found here once
+        // per run and not per instruction; a definition without it lacks the operand.
         for (size_t i = 0; i < s_seqMaxOperands; ++i) {
             const SeqOperand& expected = slot.row->operands[i];
             if (expected.kind == SeqOperand::Unused)
@@ -72,9 +71,10 @@ uint32_t SeqSimDecoder::addSlot(const std::shared_ptr<const SeqInstructionDef>& 
             SeqSimOperandField& operand = slot.operand[i];
             operand.isRegister = expected.isRegister(slot.immediate);
             operand.name = expected.field(slot.immediate);
-            if (i >= arguments.size() || arguments[i]->isRegister() != operand.isRegister)
+            const auto found = def->getField(operand.name);
+            if (!found)
                 continue;
-            const SeqField& field = *arguments[i]->field();
+            const SeqField& field = *found;
             operand.present = true;
             // A field that lies beyond the word reads as 0.
             operand.shift = static_cast<uint8_t>(field.shift() < 64 ? field.shift() : 0);

@@ -4,10 +4,9 @@
 // operations; the real-time extension (seq_sim) executes the real-time ones as well. A
 // definition whose mnemonic has no row is executed by neither.
 //
-// Operand i of an operation is the definition's i-th argument, read from that argument's
-// field, when it is of the kind (immediate or register) the operation reads there; else the
-// definition lacks the operand. The field names below only name the field in the error that
-// reading a lacking operand raises.
+// Operand i of an operation is read from the definition's field of the name the row gives
+// (an immediate field, or a register field holding a register address); a definition without
+// that field lacks the operand, and reading it raises the error that names the field.
 #pragma once
 
 #include <array>

@@ -366,6 +366,25 @@ TEST(SeqSimFields, DefinitionWithoutExpectedField) {
     }
 }
 
+TEST(SeqSimFields, OperandsAreReadByFieldNameWhateverTheArgumentOrder) {
+    // move with its destination written first: the fields, not the positions, decide.
+    const std::initializer_list<SeqFieldInit> fields = {{IMM, "IMM", 31, 0},
+                                                        {REG2, "REG2", 43, 38},
+                                                        {SELECT, "SELECT", 58, 58},
+                                                        {OPCODE, "OPCODE", 63, 59}};
+    const std::initializer_list<SeqArgumentInit> args = {{DST, "alu_dst_reg", "R", REG2, 0, 63},
+                                                         {SRC_IMM, "alu_src_imm", "", IMM, 0, -1}};
+    SeqProcessor processor(SeqInstructionSet("reversed", 1, 0, OPCODE, SELECT, fields, args,
+                                             {{1, "stop", 0}, {7, "move", 1, DST, SRC_IMM}}),
+                           4, 4);
+    SeqSim sim(&processor);
+    processor.writeInstructionMem(0, encodeInstruction(processor.instructionSet(), "move R3, 9"));
+    processor.writeInstructionMem(1, encodeInstruction(processor.instructionSet(), "stop"));
+    std::string message;
+    EXPECT_FALSE(sim.simulate(10, message)) << message;
+    EXPECT_EQ(processor.readRegister(3), 9u);
+}
+
 TEST_F(SeqSimTest, OperandReadersByFieldName) {
     const auto& set = processor.instructionSet();
     const auto addImm = set.find(8, 1), addReg = set.find(8, 0);
