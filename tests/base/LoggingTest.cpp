@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -22,13 +22,7 @@ std::string readFile(const fs::path& path) {
 // Each test logs into its own file and leaves the logger as it found it.
 class LoggingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_path = fs::temp_directory_path() /
-                 ("vexa_logging_" + std::to_string(getpid()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".log");
-        fs::remove(m_path);
-        m_pathText = m_path.string();
-    }
+    void SetUp() override { fs::remove(m_path); }
     void TearDown() override {
         Logging::setLogFile(nullptr);
         Logging::open("prog", 7, nullptr);
@@ -40,49 +34,40 @@ protected:
         return readFile(m_path);
     }
 
-    fs::path m_path;
-    std::string m_pathText;
+    const fs::path m_path = fs::temp_directory_path() /
+                            ("vexa_logging_" + std::to_string(getpid()) + "_" +
+                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const std::string m_pathText = m_path.string();
 };
 
-TEST_F(LoggingTest, LineHasTagTimeStampProgramNameAndMessage) {
-    ASSERT_TRUE(openLog(6));
-    EXPECT_EQ(Logging::getLogFileName(), m_pathText);
-    Logging::write(6, "value %d of %s", 42, "x");
-    const std::regex line("\\+        (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) "
-                          "[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\.[0-9]{3} "
-                          "vexatest: value 42 of x\n");
-    const std::string text = logText();
-    EXPECT_TRUE(std::regex_match(text, line)) << text;
-}
-
-TEST_F(LoggingTest, EveryLevelHasItsSevenCharacterTag) {
-    const struct {
-        int level;
-        const char* tag;
-    } rows[] = {{0, "*******"}, {1, "****** "}, {2, "*****  "}, {3, "****   "}, {4, "***    "},
-                {5, "**     "}, {6, "+      "}, {7, ".      "}, {8, "       "}};
+TEST_F(LoggingTest, EveryLineHasItsTagTimeStampProgramNameAndMessage) {
     ASSERT_TRUE(openLog(8));
-    for (const auto& row : rows)
-        Logging::write(row.level, "m");
-    const std::string text = logText();
-    size_t pos = 0;
-    for (const auto& row : rows) {
-        ASSERT_LT(pos, text.size()) << "level " << row.level;
-        EXPECT_EQ(text.substr(pos, 9), std::string(row.tag) + "  ") << "level " << row.level;
-        pos = text.find('\n', pos) + 1;
+    EXPECT_EQ(Logging::getLogFileName(), m_pathText);
+    const char* tags[] = {"\\*{7}",      "\\*{6} ",   "\\*{5}  ",  "\\*{4}   ", "\\*{3}    ",
+                          "\\*\\*     ", "\\+      ", "\\.      ", "       "};
+    std::string expected;
+    for (int level = 0; level <= 8; ++level) {
+        Logging::write(level, "value %d of %s", level, "x");
+        expected += std::string(tags[level]) +
+                    "  (Jan|Feb|Mar|Apr|May|Jun|Jul|Aug|Sep|Oct|Nov|Dec) [0-3][0-9] "
+                    "[0-2][0-9]:[0-5][0-9]:[0-6][0-9]\\.[0-9]{3} vexatest: value " +
+                    std::to_string(level) + " of x\n";
     }
-    EXPECT_EQ(pos, text.size());
+    const std::string text = logText();
+    EXPECT_TRUE(std::regex_match(text, std::regex(expected))) << text;
 }
 
-TEST_F(LoggingTest, LevelFiltersMessages) {
+TEST_F(LoggingTest, LevelFiltersMessagesAndQuietSilencesAll) {
     ASSERT_TRUE(openLog(6));
     Logging::write(7, "debug message");
     Logging::write(6, "info message");
-    std::string text = logText();
+    const std::string text = logText();
     EXPECT_EQ(text.find("debug message"), std::string::npos);
     EXPECT_EQ(text.rfind("+      ", 0), 0u) << text;
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
 
+    EXPECT_FALSE(Logging::setLogLevel(std::string("x")));
+    EXPECT_EQ(Logging::getLogLevel(), 6);
     EXPECT_TRUE(Logging::setLogLevel(std::string("q")));
     EXPECT_EQ(Logging::getLogLevel(), -1000);
     Logging::write(0, "emergency while quiet");
@@ -94,11 +79,10 @@ TEST_F(LoggingTest, WriteTextKeepsNulBytesAndFormatCharacters) {
     ASSERT_TRUE(openLog(7));
     const std::string message("before\0after %s %n", 18);
     Logging::writeText(6, message);
-    const std::string text = logText();
-    EXPECT_NE(text.find("vexatest: " + message + "\n"), std::string::npos);
+    EXPECT_NE(logText().find("vexatest: " + message + "\n"), std::string::npos);
 }
 
-TEST_F(LoggingTest, LevelNamesAndShortNames) {
+TEST(LoggingNamesTest, LevelNamesAndShortNames) {
     const struct {
         int level;
         const char* name;
@@ -116,30 +100,18 @@ TEST_F(LoggingTest, LevelNamesAndShortNames) {
     EXPECT_STREQ(Logging::logLevelToName(-1), "unknown");
     EXPECT_EQ(Logging::logLevelFromName("Info"), -1);
     EXPECT_EQ(Logging::logLevelFromName(""), -1);
-
-    Logging::setLogLevel(6);
-    EXPECT_FALSE(Logging::setLogLevel(std::string("x")));
-    EXPECT_EQ(Logging::getLogLevel(), 6);
-    EXPECT_STREQ(Logging::getLogLevelName(), "info");
-    EXPECT_TRUE(Logging::isLogLevelActive(6));
-    EXPECT_FALSE(Logging::isLogLevelActive(7));
 }
 
-TEST_F(LoggingTest, OpenWithoutFileKeepsWritingToStandardError) {
+TEST_F(LoggingTest, WithoutAUsableFileLinesGoToStandardError) {
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(Logging::open("vexasm", 6, nullptr));
     Logging::write(6, "to stderr");
-    const std::string text = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(text.find(" vexasm: to stderr\n"), std::string::npos) << text;
     EXPECT_EQ(Logging::getLogFileName(), "");
-}
-
-TEST_F(LoggingTest, UnopenableFileFallsBackToStandardError) {
     const std::string bad = (m_path / "missing" / "x.log").string();
-    ::testing::internal::CaptureStderr();
     EXPECT_FALSE(Logging::open("vexatest", 6, bad.c_str()));
     Logging::write(6, "still logged");
     const std::string text = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(text.find(" vexasm: to stderr\n"), std::string::npos) << text;
     EXPECT_NE(text.find("*****  "), std::string::npos);
     EXPECT_NE(text.find("Could not open log file '" + bad + "'\n"), std::string::npos) << text;
     EXPECT_NE(text.find("still logged"), std::string::npos);
@@ -159,35 +131,29 @@ TEST_F(LoggingTest, ReopenStartsANewFileAfterRotation) {
     fs::remove(rotated);
 }
 
-TEST_F(LoggingTest, StringFormatTruncatesAt511CharactersWithWarning) {
-    ASSERT_TRUE(openLog(7));
+TEST_F(LoggingTest, WarningsOfStringFormatAndTheSignalHandler) {
+    ASSERT_TRUE(openLog(4));
     const std::string longText(600, 'y');
-    const std::string result = stringFormat("%s", longText.c_str());
-    EXPECT_EQ(result, longText.substr(0, 511));
-    EXPECT_NE(logText().find("***    "), std::string::npos);
-    EXPECT_NE(logText().find("stringFormat: output truncated\n"), std::string::npos);
-
+    EXPECT_EQ(stringFormat("%s", longText.c_str()), longText.substr(0, 511));
     EXPECT_EQ(stringFormat("%d-%s", 7, "ok"), "7-ok");
-    const std::string text = logText();
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1);
+    sigUsr1Handler(10);
+    const std::regex lines("\\*{3}    [^\n]* vexatest: stringFormat: output truncated\n"
+                           "\\*{3}    [^\n]* vexatest: sigUsr1Handler not implemented\n");
+    EXPECT_TRUE(std::regex_match(logText(), lines)) << logText();
 }
 
-TEST(LoggingDeathTest, ThrowBugLogsAndExitsWithStatusOne) {
+TEST(LoggingDeathTest, ThrowBugLogsUnlessBelowLevelZeroAndExitsWithStatusOne) {
+    Logging::setLogFile(nullptr);
     EXPECT_EXIT(
         {
-            Logging::setLogFile(nullptr);
             Logging::setLogLevel(0);
             throwBug("seqprocessor/SeqInstructionDef", 120, "getArg", "bad id");
         },
         ::testing::ExitedWithCode(1),
         "THROW_BUG: file='seqprocessor/SeqInstructionDef', line=120, function='getArg', "
         "error='bad id'\n");
-}
-
-TEST(LoggingDeathTest, ThrowBugWhileQuietOnlyExits) {
     EXPECT_EXIT(
         {
-            Logging::setLogFile(nullptr);
             Logging::setLogLevel(-1);
             throwBug("SeqAssembler", 79, "asmSectionFinish", "x");
         },

@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -15,8 +13,9 @@ std::shared_ptr<const SourceLine> makeLine(const std::string& text, int32_t line
         text, lineNr, name ? std::make_shared<const std::string>(name) : nullptr);
 }
 
+const size_t npos = SourceErrorRef::npos;
+
 TEST(SourceErrorRefTest, PointToTextInSource) {
-    const size_t npos = SourceErrorRef::npos;
     const struct {
         const char* what;
         std::string text;
@@ -46,70 +45,44 @@ TEST(SourceErrorRefTest, PointToTextInSource) {
 
 TEST(SourceErrorRefTest, ConstructorsNormaliseTheSpan) {
     const auto line = makeLine("mov R1, 5");
-
-    const SourceErrorRef beyond(line, 10, 2);
-    EXPECT_EQ(beyond.errorStart(), SourceErrorRef::npos);
-    EXPECT_EQ(beyond.errorLength(), 2u);
-    const SourceErrorRef atEnd(line, 9, 1);
-    EXPECT_EQ(atEnd.errorStart(), 9u);
-
-    const SourceErrorRef found(line, std::string("R1"));
-    EXPECT_EQ(found.errorStart(), 4u);
-    EXPECT_EQ(found.errorLength(), 2u);
-    EXPECT_EQ(found.errorText(), "R1");
-    EXPECT_EQ(found.getSourceRef(), "t.s:3:4");
-
-    const SourceErrorRef missing(line, std::string("xyz"));
-    EXPECT_EQ(missing.errorStart(), SourceErrorRef::npos);
-    EXPECT_EQ(missing.errorLength(), 3u);
-    EXPECT_EQ(missing.errorText(), "");
-    EXPECT_EQ(missing.pointToTextInSource(), "mov R1, 5");
-    EXPECT_EQ(missing.getSourceRef(), "t.s:3");
-
-    const SourceErrorRef whole(line);
-    EXPECT_EQ(whole.errorStart(), SourceErrorRef::npos);
-    EXPECT_EQ(whole.errorLength(), 0u);
-    EXPECT_EQ(whole.pointToTextInSource(), "mov R1, 5");
-
-    const SourceErrorRef longSpan(line, 8, 10);
-    EXPECT_EQ(longSpan.errorText(), "5");
-
-    const SourceErrorRef none;
-    EXPECT_FALSE(none.hasSource());
-    EXPECT_EQ(none.sourceLine(), nullptr);
-    EXPECT_EQ(none.getSourceRef(), "");
-}
-
-TEST(SourceErrorRefTest, LineNumberZeroHasNoSource) {
-    const SourceErrorRef ref(makeLine("abc", 0), 1, 1);
-    EXPECT_FALSE(ref.hasSource());
-    EXPECT_EQ(ref.getSourceRef(), "");
-    EXPECT_EQ(ref.errorText(), "");
-    EXPECT_EQ(ref.pointToTextInSource(), "");
+    const struct {
+        const char* what;
+        SourceErrorRef ref;
+        size_t start, length;
+        const char* text;
+        const char* sourceRef;
+    } rows[] = {
+        {"start beyond the end", SourceErrorRef(line, 10, 2), npos, 2, "", "t.s:3"},
+        {"start at the end", SourceErrorRef(line, 9, 1), 9, 1, "", "t.s:3:9"},
+        {"found text", SourceErrorRef(line, std::string("R1")), 4, 2, "R1", "t.s:3:4"},
+        {"missing text", SourceErrorRef(line, std::string("xyz")), npos, 3, "", "t.s:3"},
+        {"whole line", SourceErrorRef(line), npos, 0, "", "t.s:3"},
+        {"span past the end", SourceErrorRef(line, 8, 10), 8, 10, "5", "t.s:3:8"},
+        {"no line", SourceErrorRef(), npos, 0, "", ""},
+        {"line number 0", SourceErrorRef(makeLine("abc", 0), 1, 1), 1, 1, "", ""},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(row.ref.errorStart(), row.start) << row.what;
+        EXPECT_EQ(row.ref.errorLength(), row.length) << row.what;
+        EXPECT_EQ(row.ref.errorText(), row.text) << row.what;
+        EXPECT_EQ(row.ref.getSourceRef(), row.sourceRef) << row.what;
+        EXPECT_EQ(row.ref.hasSource(), *row.sourceRef != '\0') << row.what;
+    }
+    EXPECT_EQ(SourceErrorRef(line, std::string("xyz")).pointToTextInSource(), "mov R1, 5");
+    EXPECT_EQ(SourceErrorRef(line).pointToTextInSource(), "mov R1, 5");
+    EXPECT_EQ(SourceErrorRef(makeLine("abc", 0), 1, 1).pointToTextInSource(), "");
 }
 
 TEST(SourceErrorRefTest, OrderByLineNumberWithUnusableLast) {
-    const SourceErrorRef line2(makeLine("b", 2), 0, 1);
-    const SourceErrorRef line2Later(makeLine("bb", 2), 1, 1);
-    const SourceErrorRef line5(makeLine("e", 5), 0, 1);
-    const SourceErrorRef noNumber(makeLine("z", 0), 0, 1);
-    const SourceErrorRef noLine;
-
-    EXPECT_TRUE(line2 < line5);
-    EXPECT_FALSE(line5 < line2);
-    EXPECT_FALSE(line2 < line2Later);
-    EXPECT_FALSE(line2Later < line2);
-    EXPECT_TRUE(line5 < noNumber);
-    EXPECT_FALSE(noNumber < line5);
-    EXPECT_FALSE(noNumber < noLine);
-    EXPECT_FALSE(noLine < noNumber);
-
-    std::vector<SourceErrorRef> refs{noLine, line5, noNumber, line2};
-    std::stable_sort(refs.begin(), refs.end());
-    EXPECT_EQ(refs[0].sourceLine()->lineNr(), 2);
-    EXPECT_EQ(refs[1].sourceLine()->lineNr(), 5);
-    EXPECT_FALSE(refs[2].hasSource());
-    EXPECT_FALSE(refs[3].hasSource());
+    // Sorted; references on one line are equal in order, and so are all unusable ones.
+    const SourceErrorRef refs[] = {SourceErrorRef(makeLine("b", 2), 0, 1),
+                                   SourceErrorRef(makeLine("bb", 2), 1, 1),
+                                   SourceErrorRef(makeLine("e", 5), 0, 1),
+                                   SourceErrorRef(makeLine("z", 0), 0, 1), SourceErrorRef()};
+    const int rank[] = {0, 0, 1, 2, 2};
+    for (size_t a = 0; a < 5; ++a)
+        for (size_t b = 0; b < 5; ++b)
+            EXPECT_EQ(refs[a] < refs[b], rank[a] < rank[b]) << a << " < " << b;
 }
 
 } // namespace

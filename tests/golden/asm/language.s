@@ -26,3 +26,13 @@ pending:
 own:    jmp     @pending            # => 1c0002c000000000  the pending label replaces own
 a-b :   add     R1, 5, R2,          # => 4400008100000005  a trailing comma ends the list
 done:   stop                        # => 0800000000000000
+# A label may hold '-' and '_'; a label alone also waits over comment lines.
+x-y_z:  jmp     @x-y_z              # => 1c00038000000000  address 14
+waiting:
+# not an instruction line
+        jmp     @waiting            # => 1c0003c000000000  address 15
+commented:                          # a comment may follow a label alone
+        jmp     @commented          # => 1c00040000000000  address 16
+        jmp     @commented          # => 1c00040000000000  the label stays with the first
+.DEF    BACK    @waiting            # a symbol may stand for an address reference
+        jmp     $BACK               # => 1c0003c000000000

@@ -39,57 +39,29 @@ SeqInstructionDef makeDef(std::initializer_list<id_t> argIds) {
     return def;
 }
 
-TEST(SeqInstructionDefTest, DefaultIsUninitialized) {
-    const SeqInstructionDef def;
-    EXPECT_FALSE(def.isInitialized());
-    EXPECT_EQ(def.opcode(), SeqInstructionDef::s_no_opcode);
-    EXPECT_EQ(def.select(), 0u);
-    EXPECT_EQ(def.signature(), "");
-}
-
+// Signatures and listings of the real instruction set are covered by
+// tests/assembler/seq_instr_setTest.cpp and the encoder's error messages in tests/golden/asm.
 TEST(SeqInstructionDefTest, SignatureAndListingFollowTheArguments) {
-    struct Row {
+    const struct {
         std::initializer_list<id_t> args;
         const char* signature;
         const char* listing;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {{}, "", "add"},
-        {{2, 0, 1}, "R#,#,R#", "add lft(R#), imm(#), src(R#)"},
         {{0, 2, 7}, "#,R#,#", "add imm(#), lft(R#), imm8(#)"},
         {{3}, "#", "add odd(1#)"}, // a register name not starting with a letter is immediate
         {{6}, "V#", "add vreg(V#)"},
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.listing);
-        const SeqInstructionDef def = makeDef(r.args);
+        SeqInstructionDef def = makeDef(r.args);
+        def.addArgument(nullptr); // changes nothing
         EXPECT_EQ(def.signature(), r.signature);
         EXPECT_EQ(def.signature().numArgs(), r.args.size());
-        EXPECT_EQ(def.numArgs(), r.args.size());
         std::ostringstream out;
         out << def;
         EXPECT_EQ(out.str(), r.listing);
-        std::ostringstream sig;
-        sig << def.signature();
-        EXPECT_EQ(sig.str(), r.signature);
     }
-}
-
-TEST(SeqInstructionDefTest, SignatureBuiltFromOperandKindsMatches) {
-    SeqInstructionDef::Signature sig;
-    sig.addRegisterArg('R');
-    sig.addImmediateArg();
-    sig.addRegisterArg(std::string("R"));
-    EXPECT_EQ(sig, makeDef({2, 0, 1}).signature());
-    EXPECT_EQ(sig.toPrettyString(), "R#,#,R#");
-    EXPECT_EQ(sig.numArgs(), 3u);
-}
-
-TEST(SeqInstructionDefTest, NullArgumentChangesNothing) {
-    SeqInstructionDef def = makeDef({0});
-    def.addArgument(nullptr);
-    EXPECT_EQ(def.numArgs(), 1u);
-    EXPECT_EQ(def.signature(), "#");
 }
 
 TEST(SeqInstructionDefTest, TwoArgumentsOnOneFieldAreRejected) {
@@ -103,24 +75,18 @@ TEST(SeqInstructionDefTest, TwoArgumentsOnOneFieldAreRejected) {
               "  imm2: field=IMM (id=0)");
 }
 
-TEST(SeqInstructionDefTest, FieldsAreReadByName) {
+// Field values of the real instruction set are read in tests/assembler/seq_instr_setTest.cpp.
+TEST(SeqInstructionDefTest, ReadingAFieldThatNoArgumentSetsIsRejected) {
     const SeqInstructionDef def = makeDef({2, 0});
-    const instruction_t word = 0x0000002A12345678;
-    EXPECT_EQ(def.getFieldValue("IMM", word), 0x12345678u);
-    EXPECT_EQ(def.getFieldValue("REG1", word), 0x2Au);
-    EXPECT_EQ(def.getField("REG1"), arguments().fieldTable().find(2));
-    EXPECT_EQ(def.getField("REG0"), nullptr);
-    EXPECT_EQ(
-        messageOf<SeqProcArgumentNotFoundError>([&] { (void)def.getFieldValue("REG0", word); }),
-        "Instruction add( opcode=8, select=1) does not have an argument that sets field "
-        "with name=REG0");
+    EXPECT_EQ(messageOf<SeqProcArgumentNotFoundError>([&] { (void)def.getFieldValue("REG0", 0); }),
+              "Instruction add( opcode=8, select=1) does not have an argument that sets field "
+              "with name=REG0");
 }
 
 TEST(SeqInstructionDefTest, ValidateFieldsReportsTheFirstOverlap) {
     const auto& fields = arguments().fieldTable();
     const std::vector<std::shared_ptr<const SeqField>> base{fields.find(3), fields.find(4)};
     EXPECT_NO_THROW(makeDef({2, 0}).validateFields(base));
-    EXPECT_NO_THROW(makeDef({}).validateFields(base));
     EXPECT_EQ(messageOf<SeqProcInstructionTableError>([&] { makeDef({5}).validateFields(base); }),
               "Instruction \"add\" has overlapping field bit patterns of fields 'SELECT'' and "
               "'WIDE'");
@@ -134,7 +100,6 @@ TEST(SeqInstructionDefTest, ValidateFieldsReportsTheFirstOverlap) {
 
 TEST(SeqInstructionDefDeathTest, ArgumentBeyondTheLastIsAnInternalError) {
     const SeqInstructionDef def = makeDef({2, 0});
-    EXPECT_EQ(def.getArg(1).name(), "imm");
     EXPECT_EXIT((void)def.getArg(2), testing::ExitedWithCode(1),
                 testing::HasSubstr("THROW_BUG: file='seqprocessor/SeqInstructionDef', line=120, "
                                    "function='getArg', error='Argument number 2 of instruction "

@@ -16,22 +16,6 @@ std::ostream& operator<<(std::ostream& out, const FakeSignature& signature) {
     return out << '<' << signature.text << '>';
 }
 
-TEST(SeqProcErrorTest, MemoryErrorJoinsPiecesWithDecimalNumbers) {
-    try {
-        throw SeqProcMemoryError("Attempt to read ")
-            << std::string("instruction memory") << " at address " << 70
-            << " beyond maximum address " << 63u;
-    } catch (SeqProcMemoryError& e) {
-        const std::string expected =
-            "Attempt to read instruction memory at address 70 beyond maximum address 63";
-        EXPECT_EQ(expected, e.what());
-        EXPECT_EQ(expected, static_cast<SeqProcError&>(e).what());
-        EXPECT_EQ(expected, e.message());
-        return;
-    }
-    FAIL() << "SeqProcMemoryError not caught as its own class";
-}
-
 // Each row throws one concrete class, streamed in the throw expression; the thrown object must
 // be of that class and every way of catching it must report the whole message.
 TEST(SeqProcErrorTest, EveryClassIsThrownAsItselfAndReportsItsMessage) {
@@ -41,6 +25,13 @@ TEST(SeqProcErrorTest, EveryClassIsThrownAsItselfAndReportsItsMessage) {
         std::string expected;
         bool logic;
     } rows[] = {
+        {typeid(SeqProcMemoryError),
+         [] {
+             throw SeqProcMemoryError("Attempt to read ")
+                 << std::string("instruction") << " at address " << 70 << " beyond maximum address "
+                 << 63u;
+         },
+         "Attempt to read instruction at address 70 beyond maximum address 63", false},
         {typeid(SeqProcDuplicateError), [] { throw SeqProcDuplicateError("Duplicate id ") << 7; },
          "Duplicate id 7", true},
         {typeid(SeqProcUninitializedError),
@@ -79,31 +70,15 @@ TEST(SeqProcErrorTest, EveryClassIsThrownAsItselfAndReportsItsMessage) {
     }
 }
 
-TEST(SeqProcErrorTest, PlainErrorsReportTheirConstructorText) {
-    SeqProcLogicError logic("bad table");
-    SeqProcRuntimeError runtime("bad access");
-    EXPECT_STREQ("bad table", logic.what());
-    EXPECT_STREQ("bad table", static_cast<SeqProcError&>(logic).what());
-    EXPECT_STREQ("bad access", static_cast<const std::exception&>(runtime).what());
-    EXPECT_STREQ("bad access", static_cast<SeqProcError&>(runtime).what());
-}
-
 TEST(SeqProcErrorTest, IllegalInterruptCarriesAddressApartFromMessage) {
     try {
-        throw VexaIllegalInterrupt("illegal instruction", 5) << " reached";
-    } catch (VexaIllegalInterrupt& e) {
-        EXPECT_STREQ("illegal instruction reached", e.what());
-        EXPECT_EQ(5u, e.instructionAddress());
-    }
-    try {
-        throw VexaIllegalInterrupt("illegal", 4000000000u);
+        throw VexaIllegalInterrupt("illegal instruction", 4000000000u) << " reached";
     } catch (VexaInterrupt& e) {
-        EXPECT_STREQ("illegal", e.what());
+        EXPECT_STREQ("illegal instruction reached", e.what());
         EXPECT_EQ(4000000000u, e.instructionAddress());
         EXPECT_NE(nullptr, dynamic_cast<VexaIllegalInterrupt*>(&e));
     }
-    const VexaInterrupt noMessage(nullptr, 1);
-    EXPECT_STREQ("", noMessage.what());
+    EXPECT_STREQ("", VexaInterrupt(nullptr, 1).what());
 }
 
 } // namespace
