@@ -53,8 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();
 
     SeqAssembler& assembler = *driver.assembler();
-    hex.loadInto(assembler);
-    if (assembler.numInstructions() != hex.words().size())
+    if (!driver.loadImage(hex.words(), message) ||
+        assembler.numInstructions() != hex.words().size())
         abort();
     std::ostringstream written;
     if (!assembler.printHexOutput(written) || written.str() != normalised(image))
