@@ -1,7 +1,7 @@
 #include "base/utils/SourceReader.h"
 
 #include "base/utils/CharFilter.h"
-#include "base/utils/PoolAllocator.h"
+#include "base/utils/ArenaAllocator.h"
 
 #include <cstring>
 #include <filesystem>
@@ -117,7 +117,7 @@ SourceReader::line_ptr_t SourceReader::nextLine(bool concatenate) {
             m_currentLine->setSourceName(m_name);
         return m_currentLine;
     }
-    m_currentLine = makePooledShared<SourceLine>(text.data(), text.size(), m_lineNr, m_name);
+    m_currentLine = makeArenaShared<SourceLine>(text.data(), text.size(), m_lineNr, m_name);
     return m_currentLine;
 }
 

@@ -2,7 +2,7 @@
 
 #include "base/Logging.h"
 #include "base/utils/CharFilter.h"
-#include "base/utils/PoolAllocator.h"
+#include "base/utils/ArenaAllocator.h"
 #include "base/utils/stringUtils.h"
 #include "sequencer/asmparser/AsmErrorList.h"
 #include "sequencer/asmparser/AsmException.h"
@@ -204,7 +204,7 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
 
     if (token.length() > 1 && token.front() == m_syntax.directiveStart &&
         m_syntax.directiveFilter.accept(token.view())) {
-        auto directive = makePooledShared<AsmDirective>(token);
+        auto directive = makeArenaShared<AsmDirective>(token);
         token.next();
         parseDirective(directive, token);
         result = std::move(directive);
@@ -225,14 +225,14 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
             }
         }
         if (m_syntax.mnemonicFilter.accept(token.view())) {
-            auto instruction = makePooledShared<AsmInstruction>(token);
+            auto instruction = makeArenaShared<AsmInstruction>(token);
             token.next();
             parseInstruction(instruction, token);
             if (!label.empty())
                 instruction->setAddressLabel(label);
             result = std::move(instruction);
         } else if (!label.empty()) {
-            auto labelOnly = makePooledShared<AsmInstruction>(line, AsmType::LABEL_ONLY);
+            auto labelOnly = makeArenaShared<AsmInstruction>(line, AsmType::LABEL_ONLY);
             labelOnly->setAddressLabel(label);
             result = std::move(labelOnly);
         }
@@ -257,7 +257,7 @@ void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, A
 }
 
 std::shared_ptr<AsmArgument> AsmParser::parseArgument(const AsmToken& token) {
-    auto arg = makePooledShared<AsmArgument>(token);
+    auto arg = makeArenaShared<AsmArgument>(token);
     if (token.length() >= 2 && token.front() == m_syntax.symbolRefStart) {
         const AsmToken name = token.substr(1, s_toEnd);
         if (name.empty() || !m_syntax.identifierStart(name.front()) ||
@@ -383,7 +383,7 @@ void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken&
         if (statement)
             statement->setComment(token);
         else if (m_config.keepCommentLines)
-            statement = makePooledShared<AsmStatement>(token);
+            statement = makeArenaShared<AsmStatement>(token);
     }
     if (multiLine)
         token.next();

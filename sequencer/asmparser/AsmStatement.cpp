@@ -41,7 +41,7 @@ void AsmStatement::setComment(AsmToken&& comment) {
 
 std::string AsmStatement::sourceString() const {
     if (m_sourceLine && m_sourceLine->lineNr() > 0)
-        return m_sourceLine->text();
+        return m_sourceLine->toString();
     return {};
 }
 
