@@ -131,3 +131,22 @@ public:
 template <class T, class... Args> std::shared_ptr<T> makeArenaShared(Args&&... args) {
     return std::allocate_shared<T>(ArenaAllocator<T>(), std::forward<Args>(args)...);
 }
+
+// Sole ownership of one object in arena memory.
+template <class T> struct ArenaDelete {
+    void operator()(T* p) const noexcept {
+        p->~T();
+        arena::deallocate(p, sizeof(T), alignof(T));
+    }
+};
+template <class T> using ArenaUniquePtr = std::unique_ptr<T, ArenaDelete<T>>;
+
+template <class T, class... Args> ArenaUniquePtr<T> makeArenaUnique(Args&&... args) {
+    void* memory = arena::allocate(sizeof(T), alignof(T));
+    try {
+        return ArenaUniquePtr<T>(new (memory) T(std::forward<Args>(args)...));
+    } catch (...) {
+        arena::deallocate(memory, sizeof(T), alignof(T));
+        throw;
+    }
+}

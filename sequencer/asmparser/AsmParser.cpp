@@ -1,8 +1,8 @@
 #include "sequencer/asmparser/AsmParser.h"
 
 #include "base/Logging.h"
-#include "base/utils/CharFilter.h"
 #include "base/utils/ArenaAllocator.h"
+#include "base/utils/CharFilter.h"
 #include "base/utils/stringUtils.h"
 #include "sequencer/asmparser/AsmErrorList.h"
 #include "sequencer/asmparser/AsmException.h"
@@ -25,24 +25,17 @@ bool isVerbose() {
 }
 
 // The number of arguments from the first one on as far as this line tells: one more than
-// the separators before a comment. Reserving it spares the argument list its regrowth.
-size_t countArguments(const AsmToken& first, char argSep, char commentStart) {
-    if (!first.hasSource())
-        return 1;
-    const std::string_view rest = first.sourceLine()->view().substr(first.start());
+// the separators before a comment. The arguments of an instruction are made in one block of
+// that many; the parser cannot find more, since each further argument follows a separator.
+size_t countArguments(std::string_view text, size_t first, char argSep, char commentStart) {
     size_t count = 1;
-    for (const char c : rest) {
+    for (const char c : text.substr(first)) {
         if (c == argSep)
             ++count;
         else if (c == commentStart)
             break;
     }
     return count;
-}
-
-bool hasNumberedMultiLine(const AsmToken& token) {
-    const auto& line = token.sourceLine();
-    return line && line->lineNr() > 0 && line->isMultiLine();
 }
 
 } // namespace
@@ -191,126 +184,188 @@ void AsmParser::printTimers() const {
 // ---------------------------------------------------------------------------------------
 // Line grammar
 
+// Cuts spans out of the text of one line by the rules of AsmToken::stripFront and next() and
+// AsmSyntax::filter2Token. The parser classifies a line on spans and makes tokens (which
+// share the line) only for what a statement keeps.
+class AsmParser::LineScanner {
+public:
+    LineScanner(std::string_view text, const AsmSyntax& syntax) : m_text(text), m_syntax(syntax) {}
+
+    std::string_view text() const { return m_text; }
+    std::string_view view(Span span) const { return {m_text.data() + span.start, span.length()}; }
+    char front(Span span) const { return span.empty() ? '\0' : m_text[span.start]; }
+
+    void stripFront(Span& span) const {
+        while (span.start < span.finish && CharFilters::isSpace(m_text[span.start]))
+            ++span.start;
+    }
+    // The rest of the line after the span, leading white space removed.
+    void next(Span& span) const {
+        span.start = std::min(span.finish, m_text.size());
+        span.finish = m_text.size();
+        stripFront(span);
+    }
+    // A single-character token, or the run of characters `filter` accepts from the span's
+    // start to the end of the line; an empty span marks where the scan stopped.
+    void cut(Span& span, const CharFilter& filter) const {
+        stripFront(span);
+        const size_t start = span.start;
+        if (start >= m_text.size())
+            return;
+        if (m_syntax.singleCharTokens(m_text[start])) {
+            span.finish = start + 1;
+            return;
+        }
+        size_t finish = start;
+        while (finish < m_text.size() && filter(m_text[finish]))
+            ++finish;
+        span.finish = finish;
+    }
+
+private:
+    std::string_view m_text;
+    const AsmSyntax& m_syntax;
+};
+
 std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
     ++m_numSrcLines;
-    AsmToken label;
-    AsmToken token(line);
-    token.stripFront();
-    if (!line || token.empty())
+    if (!line)
+        return nullptr;
+    const LineScanner scan(line->view(), m_syntax);
+    Span token{0, line->length()};
+    scan.stripFront(token);
+    if (token.empty())
         return nullptr;
 
     std::shared_ptr<AsmStatement> result;
-    m_syntax.filter2Token(token, m_syntax.tokenFilter);
+    scan.cut(token, m_syntax.tokenFilter);
 
-    if (token.length() > 1 && token.front() == m_syntax.directiveStart &&
-        m_syntax.directiveFilter.accept(token.view())) {
-        auto directive = makeArenaShared<AsmDirective>(token);
-        token.next();
-        parseDirective(directive, token);
+    if (token.length() > 1 && scan.front(token) == m_syntax.directiveStart &&
+        m_syntax.directiveFilter.accept(scan.view(token))) {
+        auto directive =
+            makeArenaShared<AsmDirective>(AsmToken::fromSpan(line, token.start, token.finish));
+        AsmToken rest = directive->directive();
+        rest.next();
+        parseDirective(directive, rest);
         result = std::move(directive);
+        token = {rest.start(), rest.finish()};
     } else {
-        if (!token.empty() && m_syntax.identifierStart(token.front()) &&
-            m_syntax.identifierFilter.accept(token.view())) {
-            AsmToken after = token;
-            after.next();
-            m_syntax.filter2Token(after, m_syntax.tokenFilter);
-            if (after.length() == 1 && after.front() == m_syntax.labelEnd) {
+        Span label;
+        if (!token.empty() && m_syntax.identifierStart(scan.front(token)) &&
+            m_syntax.identifierFilter.accept(scan.view(token))) {
+            Span after = token;
+            scan.next(after);
+            scan.cut(after, m_syntax.tokenFilter);
+            if (after.length() == 1 && scan.front(after) == m_syntax.labelEnd) {
                 label = token;
-                if (CharFilters::isDigit(label.front()))
-                    throw AsmSyntaxError(line, label.toString())
+                if (CharFilters::isDigit(scan.front(label)))
+                    throw AsmSyntaxError(line, std::string(scan.view(label)))
                         << "AsmParser: first character of address label can not be numeric";
                 token = after;
-                token.next();
-                m_syntax.filter2Token(token, m_syntax.tokenFilter);
+                scan.next(token);
+                scan.cut(token, m_syntax.tokenFilter);
             }
         }
-        if (m_syntax.mnemonicFilter.accept(token.view())) {
-            auto instruction = makeArenaShared<AsmInstruction>(token);
-            token.next();
-            parseInstruction(instruction, token);
+        if (m_syntax.mnemonicFilter.accept(scan.view(token))) {
+            auto instruction = makeArenaShared<AsmInstruction>(
+                AsmToken::fromSpan(line, token.start, token.finish));
+            scan.next(token);
+            token = parseInstruction(*instruction, line, scan, token);
             if (!label.empty())
-                instruction->setAddressLabel(label);
+                instruction->setAddressLabel(AsmToken::fromSpan(line, label.start, label.finish));
             result = std::move(instruction);
         } else if (!label.empty()) {
             auto labelOnly = makeArenaShared<AsmInstruction>(line, AsmType::LABEL_ONLY);
-            labelOnly->setAddressLabel(label);
+            labelOnly->setAddressLabel(AsmToken::fromSpan(line, label.start, label.finish));
             result = std::move(labelOnly);
         }
     }
-    parseComment(result, token);
+    parseComment(result, line, scan, token);
     return result;
 }
 
-void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, AsmToken& token) {
+AsmParser::Span AsmParser::parseInstruction(AsmInstruction& instruction, const line_ptr& line,
+                                            const LineScanner& scan, Span token) {
     ++m_numInstructionLines;
-    m_syntax.filter2Token(token, m_syntax.argumentFilter);
-    if (!token.empty())
-        instruction->reserveArgs(countArguments(token, m_syntax.argSep, m_syntax.commentStart));
-    while (!token.empty()) {
-        instruction->addArg(parseArgument(token));
-        token.next();
-        if (token.empty() || token.front() != m_syntax.argSep)
-            return; // what follows is judged by parseComment
-        token.setStart(token.start() + 1);
-        m_syntax.filter2Token(token, m_syntax.argumentFilter);
+    scan.cut(token, m_syntax.argumentFilter);
+    if (token.empty())
+        return token;
+    // One block for all arguments; each argument's pointer shares the block.
+    const size_t count =
+        countArguments(scan.text(), token.start, m_syntax.argSep, m_syntax.commentStart);
+    const auto block = std::allocate_shared<AsmArgument[]>(ArenaAllocator<AsmArgument>(), count);
+    instruction.reserveArgs(count);
+    for (size_t index = 0;; ++index) {
+        std::shared_ptr<AsmArgument> arg = index < count
+                                               ? std::shared_ptr<AsmArgument>(block, &block[index])
+                                               : makeArenaShared<AsmArgument>();
+        parseArgument(*arg, line, scan, token);
+        instruction.addArg(std::move(arg));
+        scan.next(token);
+        if (token.empty() || scan.front(token) != m_syntax.argSep)
+            return token; // what follows is judged by parseComment
+        ++token.start;
+        scan.cut(token, m_syntax.argumentFilter);
+        if (token.empty())
+            return token;
     }
 }
 
-std::shared_ptr<AsmArgument> AsmParser::parseArgument(const AsmToken& token) {
-    auto arg = makeArenaShared<AsmArgument>(token);
-    if (token.length() >= 2 && token.front() == m_syntax.symbolRefStart) {
-        const AsmToken name = token.substr(1, s_toEnd);
-        if (name.empty() || !m_syntax.identifierStart(name.front()) ||
-            !m_syntax.identifierFilter.accept(name.view()))
-            throw AsmSyntaxError(token.sourceLine(), name.toString()) << "Invalid symbol name";
-        arg->setSymbolName(name);
-        if (!resolveSymbol(*arg))
-            throw AsmUnresolvedSymbolError(token.sourceLine(), name.toString());
-        if (isVerbose()) {
-            const int lineNr = token.sourceLine() ? token.sourceLine()->lineNr() : 0;
-            Logging::writeText(7, stringCat("parsing: line ", lineNr, ", lookup of symbol '",
-                                            name.view(), "' gave value '",
-                                            arg->stringValue().view(), "'"));
-        }
+void AsmParser::parseArgument(AsmArgument& arg, const line_ptr& line, const LineScanner& scan,
+                              Span token) {
+    arg.setStringValue(AsmToken::fromSpan(line, token.start, token.finish));
+    if (token.length() >= 2 && scan.front(token) == m_syntax.symbolRefStart) {
+        const Span name{token.start + 1, token.finish};
+        if (!m_syntax.identifierStart(scan.front(name)) ||
+            !m_syntax.identifierFilter.accept(scan.view(name)))
+            throw AsmSyntaxError(line, std::string(scan.view(name))) << "Invalid symbol name";
+        arg.setSymbolName(AsmToken::fromSpan(line, name.start, name.finish));
+        if (!resolveSymbol(arg))
+            throw AsmUnresolvedSymbolError(line, std::string(scan.view(name)));
+        if (isVerbose())
+            Logging::writeText(7, stringCat("parsing: line ", line->lineNr(),
+                                            ", lookup of symbol '", scan.view(name),
+                                            "' gave value '", arg.stringValue().view(), "'"));
     }
-    parseArgValue(*arg);
-    return arg;
+    parseArgValue(arg);
 }
 
 void AsmParser::parseArgValue(AsmArgument& arg) {
+    // The value text may lie in another line: that of a symbol's definition.
     const AsmToken& value = arg.stringValue();
-    if (value.length() > 1) {
-        if (value.front() == m_syntax.addressRefStart) {
-            const AsmToken ref = value.substr(1, s_toEnd);
-            if (!m_syntax.identifierStart(ref.front()) ||
-                !m_syntax.identifierFilter.accept(ref.view()))
-                throw AsmSyntaxError(ref.sourceLine(), ref.start(), ref.length())
+    const std::string_view text = value.view();
+    if (text.size() > 1) {
+        if (text[0] == m_syntax.addressRefStart) {
+            if (!m_syntax.identifierStart(text[1]) ||
+                !m_syntax.identifierFilter.accept(text.substr(1)))
+                throw AsmSyntaxError(value.sourceLine(), value.start() + 1, text.size() - 1)
                     << "Invalid address label reference";
-            arg.setAddressLabel(ref);
+            arg.setAddressLabel(value.substr(1, s_toEnd));
             arg.setImmediate();
             return;
         }
-        if (CharFilters::isAlpha(value[0]) && CharFilters::isDigit(value[1])) {
-            arg.setIntValue(getArgumentValue(value.substr(1, s_toEnd), "Register"));
-            arg.setRegisterName(value[0]);
+        if (CharFilters::isAlpha(text[0]) && CharFilters::isDigit(text[1])) {
+            arg.setIntValue(getArgumentValue(value, 1, "Register"));
+            arg.setRegisterName(text[0]);
             return;
         }
     }
-    if (m_syntax.immediateFilter.accept(value.view())) {
-        arg.setIntValue(getArgumentValue(value, "Immediate"));
+    if (m_syntax.immediateFilter.accept(text)) {
+        arg.setIntValue(getArgumentValue(value, 0, "Immediate"));
         arg.setImmediate();
         return;
     }
     throw AsmSyntaxError(value.sourceLine(), value.toString()) << "Invalid argument";
 }
 
-AsmParser::int_type AsmParser::getArgumentValue(const AsmToken& text, const char* kind) {
+AsmParser::int_type AsmParser::getArgumentValue(const AsmToken& value, size_t skip,
+                                                const char* kind) {
     const char* reason = nullptr;
     std::string otherReason;
     try {
-        int64_t value = 0;
-        stringToInt(value, text.view());
-        return value;
+        int64_t number = 0;
+        stringToInt(number, value.view().substr(skip));
+        return number;
     } catch (const std::out_of_range& e) {
         otherReason = e.what();
     } catch (const std::invalid_argument&) {
@@ -318,6 +373,7 @@ AsmParser::int_type AsmParser::getArgumentValue(const AsmToken& text, const char
     } catch (const std::exception& e) {
         otherReason = e.what();
     }
+    const AsmToken text = value.substr(skip, s_toEnd);
     AsmSyntaxError error(text.sourceLine(), text.toString());
     error << "AsmParser: Invalid " << kind << " argument: ";
     if (reason)
@@ -339,32 +395,36 @@ void AsmParser::scanText(AsmToken& token, const CharFilter& filter) {
     token.setSpan(token.start(), finish);
 }
 
-void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken& token) {
-    token.stripFront();
-    if (token.empty() && token.hasSource()) {
+void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, const line_ptr& line,
+                             const LineScanner& scan, Span token) {
+    scan.stripFront(token);
+    if (token.empty()) {
         // An empty span that stopped at a character no rule takes (a NUL, '%', a byte
         // above 0x7F, ...) is no end of the statement: the rest of the line is reported.
-        AsmToken rest = token;
-        rest.next();
-        if (!rest.empty() && rest.front() != m_syntax.commentStart &&
-            !CharFilters::isEndOfLine(rest.front()))
-            throw AsmSyntaxError(rest.sourceLine(), rest.start(), rest.length())
+        Span rest = token;
+        scan.next(rest);
+        if (!rest.empty() && scan.front(rest) != m_syntax.commentStart &&
+            !CharFilters::isEndOfLine(scan.front(rest)))
+            throw AsmSyntaxError(line, rest.start, rest.length())
                 << "AsmParser: spurious characters after statement";
-    }
-    if (token.empty() || !token.hasSource() || token.start() >= token.lineLength() ||
-        CharFilters::isEndOfLine(token.front()))
         return;
-    if (token.front() != m_syntax.commentStart)
-        throw AsmSyntaxError(token.sourceLine(), token.start(), token.length())
+    }
+    if (token.start >= scan.text().size() || CharFilters::isEndOfLine(scan.front(token)))
+        return;
+    if (scan.front(token) != m_syntax.commentStart)
+        throw AsmSyntaxError(line, token.start, token.length())
             << "AsmParser: spurious characters after statement";
+    // What follows only shapes the comment that is kept.
+    if (m_config.keepComments)
+        keepComment(statement, AsmToken::fromSpan(line, token.start + 1, token.finish));
+}
 
-    token.setStart(token.start() + 1);
+void AsmParser::keepComment(std::shared_ptr<AsmStatement>& statement, AsmToken token) {
     scanText(token, m_syntax.commentFilter);
-
-    const bool multiLine = hasNumberedMultiLine(token);
-    if (multiLine) {
+    const auto& line = token.sourceLine();
+    if (line && line->lineNr() > 0 && line->isMultiLine()) {
         // Comment lines that directly follow belong to the same comment.
-        const std::string_view text = token.sourceLine()->view();
+        const std::string_view text = line->view();
         size_t pos = token.finish();
         while (pos < text.size() && CharFilters::isEndOfLine(text[pos])) {
             ++pos;
@@ -378,15 +438,10 @@ void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken&
             token.setSpan(token.start(), pos);
         }
     }
-
-    if (m_config.keepComments) {
-        if (statement)
-            statement->setComment(token);
-        else if (m_config.keepCommentLines)
-            statement = makeArenaShared<AsmStatement>(token);
-    }
-    if (multiLine)
-        token.next();
+    if (statement)
+        statement->setComment(token);
+    else if (m_config.keepCommentLines)
+        statement = makeArenaShared<AsmStatement>(token);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -28,6 +28,13 @@ public:
     // A negative length stops that many characters before the end of the line; when its
     // magnitude reaches the line length the token is the empty span at offset 0.
     AsmToken(const line_ptr& line, size_t start, int length) noexcept;
+    // The span [start, finish) of the line, clamped to it.
+    static AsmToken fromSpan(const line_ptr& line, size_t start, size_t finish) noexcept {
+        AsmToken token;
+        token.m_source = line;
+        token.setSpan(start, finish);
+        return token;
+    }
     // These make a new SourceLine (number 0, no source name) from the text and cover all of it.
     explicit AsmToken(const std::string& text);
     explicit AsmToken(std::string&& text);
