@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -120,6 +121,40 @@ std::string toLower(const std::string& text);
 void replaceAll(std::string& text, const std::string& from, const std::string& to);
 
 const char* signalToString(int signal);
+
+// A fast hash of a short text (mnemonics, labels, symbol and field names): eight bytes at a
+// time, each mixed in by one multiplication, and a final mix so that texts differing only
+// in their last characters spread over all bits. Not meant for keys chosen by an attacker.
+inline size_t hashText(std::string_view text) noexcept {
+    constexpr uint64_t factor = 0x9E3779B97F4A7C15ULL;
+    const char* p = text.data();
+    size_t n = text.size();
+    uint64_t hash = factor ^ n;
+    uint64_t word = 0;
+    while (n >= 8) {
+        std::memcpy(&word, p, 8);
+        hash = (hash ^ word) * factor;
+        hash ^= hash >> 32;
+        p += 8;
+        n -= 8;
+    }
+    if (n >= 4) {
+        uint32_t first = 0;
+        uint32_t last = 0;
+        std::memcpy(&first, p, 4);
+        std::memcpy(&last, p + n - 4, 4);
+        hash = (hash ^ ((uint64_t{first} << 32) | last)) * factor;
+    } else if (n > 0) {
+        const uint64_t bytes = (uint64_t{static_cast<unsigned char>(p[0])} << 16) |
+                               (uint64_t{static_cast<unsigned char>(p[n / 2])} << 8) |
+                               static_cast<unsigned char>(p[n - 1]);
+        hash = (hash ^ bytes) * factor;
+    }
+    hash ^= hash >> 29;
+    hash *= 0xBF58476D1CE4E5B9ULL;
+    hash ^= hash >> 32;
+    return static_cast<size_t>(hash);
+}
 
 // Strict conversion of the whole text (base 0: "0x" hexadecimal, leading "0" octal, else
 // decimal; leading white space and a sign accepted). Throws std::invalid_argument for

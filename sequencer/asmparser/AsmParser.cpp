@@ -9,6 +9,7 @@
 
 #include <charconv>
 #include <climits>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
@@ -196,8 +197,16 @@ public:
     char front(Span span) const { return span.empty() ? '\0' : m_text[span.start]; }
 
     void stripFront(Span& span) const {
-        while (span.start < span.finish && CharFilters::isSpace(m_text[span.start]))
-            ++span.start;
+        const char* text = m_text.data();
+        size_t start = span.start;
+        // Column padding: blanks eight at a time.
+        constexpr uint64_t blanks = 0x2020202020202020ULL;
+        uint64_t word = 0;
+        while (span.finish - start >= 8 && (std::memcpy(&word, text + start, 8), word == blanks))
+            start += 8;
+        while (start < span.finish && CharFilters::isSpace(text[start]))
+            ++start;
+        span.start = start;
     }
     // The rest of the line after the span, leading white space removed.
     void next(Span& span) const {

@@ -5,6 +5,7 @@
 
 #include "base/utils/CharFilter.h"
 #include "base/utils/SourceLine.h"
+#include "base/utils/stringUtils.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -127,16 +128,10 @@ std::ostream& operator<<(std::ostream& os, const AsmToken& token);
 // std::equal_to<>) can be searched with a token or a string_view without building a string.
 struct AsmTokenHash {
     using is_transparent = void;
-    size_t operator()(std::string_view text) const noexcept {
-        return std::hash<std::string_view>{}(text);
-    }
-    size_t operator()(const std::string& text) const noexcept {
-        return std::hash<std::string_view>{}(text);
-    }
+    size_t operator()(std::string_view text) const noexcept { return hashText(text); }
+    size_t operator()(const std::string& text) const noexcept { return hashText(text); }
     size_t operator()(const char* text) const noexcept {
-        return std::hash<std::string_view>{}(text ? std::string_view(text) : std::string_view());
+        return hashText(text ? std::string_view(text) : std::string_view());
     }
-    size_t operator()(const AsmToken& token) const noexcept {
-        return std::hash<std::string_view>{}(token.view());
-    }
+    size_t operator()(const AsmToken& token) const noexcept { return hashText(token.view()); }
 };

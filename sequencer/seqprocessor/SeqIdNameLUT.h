@@ -5,6 +5,7 @@
 // by name (one hash probe). Fields, arguments, instruction variants and instruction families
 // are kept in it; the key functor F says how an element's id and name are found.
 
+#include "base/utils/stringUtils.h"
 #include "sequencer/seqprocessor/SeqField.h"
 #include "sequencer/seqprocessor/SeqProcError.h"
 
@@ -34,9 +35,7 @@ template <typename T> struct SeqIdNameFunc : SeqIdFunc<T> {
 // Transparent hash so that a name held as a view is looked up without building a string.
 struct SeqNameHash {
     using is_transparent = void;
-    std::size_t operator()(std::string_view s) const noexcept {
-        return std::hash<std::string_view>{}(s);
-    }
+    std::size_t operator()(std::string_view s) const noexcept { return hashText(s); }
 };
 
 template <typename T, typename F> class SeqIdNameLUT {
@@ -114,6 +113,14 @@ public:
         return id < m_LUTbyId.size() ? m_LUTbyId[id] : s_null;
     }
     const pointer_type& find(std::string_view name) const {
+        // A handful of elements (the variants of one mnemonic) are found sooner by comparing
+        // names than by hashing one.
+        if (m_LUTbyId.size() <= s_scanLimit) {
+            for (const pointer_type& p : m_LUTbyId)
+                if (p && F::hasName(*p) && std::string_view(F::name(*p)) == name)
+                    return p;
+            return s_null;
+        }
         const auto it = m_LUTbyName.find(name);
         return it != m_LUTbyName.end() ? it->second : s_null;
     }
@@ -148,6 +155,7 @@ public:
 
 private:
     static inline const pointer_type s_null{};
+    static constexpr std::size_t s_scanLimit = 4;
 
     std::size_t m_size = 0;
     id_vector m_LUTbyId;

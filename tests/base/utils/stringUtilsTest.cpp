@@ -102,9 +102,9 @@ TEST(StringToIntTest, SixtyFourBitsSaturateAndUnsignedAcceptsMinus) {
     EXPECT_EQ(u, std::numeric_limits<uint64_t>::max());
 }
 
-// Plain decimal texts take a shortcut past the C routine; every text must still convert as
-// strtoll and strtoull convert it.
-TEST(StringToIntTest, DecimalTextsConvertAsTheCRoutinesDo) {
+// Plain decimal, hexadecimal and octal texts take a shortcut past the C routine; every text
+// must still convert as strtoll and strtoull convert it.
+TEST(StringToIntTest, NumberTextsConvertAsTheCRoutinesDo) {
     const char* const texts[] = {"0",
                                  "-0",
                                  "7",
@@ -124,7 +124,28 @@ TEST(StringToIntTest, DecimalTextsConvertAsTheCRoutinesDo) {
                                  "--1",
                                  "1-",
                                  "12a",
-                                 "0x1F"};
+                                 "0x1F",
+                                 "0x1f",
+                                 "0X1aB",
+                                 "-0x1F",
+                                 "0x",
+                                 "-0x",
+                                 "0x-1",
+                                 "0x1g",
+                                 "0xg",
+                                 "0xfffffffffffffff",
+                                 "-0xfffffffffffffff",
+                                 "0xffffffffffffffff",
+                                 "0x10000000000000000",
+                                 "017",
+                                 "-017",
+                                 "00",
+                                 "019",
+                                 "0178",
+                                 "077777777777777777777",
+                                 "0777777777777777777777",
+                                 "01777777777777777777777",
+                                 "-01777777777777777777777"};
     for (const char* text : texts) {
         SCOPED_TRACE(std::string("'") + text + "'");
         char* end = nullptr;
