@@ -113,16 +113,17 @@ public:
         return id < m_LUTbyId.size() ? m_LUTbyId[id] : s_null;
     }
     const pointer_type& find(std::string_view name) const {
-        // A handful of elements (the variants of one mnemonic) are found sooner by comparing
-        // names than by hashing one.
-        if (m_LUTbyId.size() <= s_scanLimit) {
-            for (const pointer_type& p : m_LUTbyId)
-                if (p && F::hasName(*p) && std::string_view(F::name(*p)) == name)
-                    return p;
-            return s_null;
+        if (m_indexed) {
+            const auto it = m_LUTbyName.find(name);
+            return it != m_LUTbyName.end() ? it->second : s_null;
         }
-        const auto it = m_LUTbyName.find(name);
-        return it != m_LUTbyName.end() ? it->second : s_null;
+        // A small table (the variants of one mnemonic, the fields of one definition) is
+        // searched by comparing names; it is cheaper to fill and no slower to search than
+        // a hash map.
+        for (const pointer_type& p : m_LUTbyId)
+            if (p && F::hasName(*p) && std::string_view(F::name(*p)) == name)
+                return p;
+        return s_null;
     }
     const pointer_type& operator[](id_t id) const { return find(id); }
     const pointer_type& operator[](std::string_view name) const { return find(name); }
@@ -155,11 +156,14 @@ public:
 
 private:
     static inline const pointer_type s_null{};
-    static constexpr std::size_t s_scanLimit = 4;
+    // Tables of this many elements and more keep a name index.
+    static constexpr std::size_t s_indexFrom = 9;
 
     std::size_t m_size = 0;
     id_vector m_LUTbyId;
+    // Filled only once the table is indexed (m_indexed).
     name_map m_LUTbyName;
+    bool m_indexed = false;
 };
 
 template <typename T, typename F> void SeqIdNameLUT<T, F>::add(pointer_type p) {
@@ -169,18 +173,25 @@ template <typename T, typename F> void SeqIdNameLUT<T, F>::add(pointer_type p) {
         throw SeqProcUninitializedError(std::string("Adding unitialized element lookup table."));
     const bool named = F::hasName(*p);
     if (named) {
-        const auto it = m_LUTbyName.find(std::string_view(F::name(*p)));
-        if (it != m_LUTbyName.end() && it->second)
-            throw duplicateError(*it->second, *p);
+        const pointer_type& existing = find(std::string_view(F::name(*p)));
+        if (existing)
+            throw duplicateError(*existing, *p);
     }
     const std::size_t k = F::id(*p);
     if (k < m_LUTbyId.size() && m_LUTbyId[k])
         throw duplicateError(*m_LUTbyId[k], *p);
-
     // Allocate first, so that nothing below can fail half-way.
     if (k >= m_LUTbyId.size())
         m_LUTbyId.reserve(k + 1);
-    if (named)
+    if (!m_indexed && m_size + 1 >= s_indexFrom) {
+        name_map index;
+        for (const pointer_type& element : m_LUTbyId)
+            if (element && F::hasName(*element))
+                index.emplace(std::string(F::name(*element)), element);
+        m_LUTbyName = std::move(index);
+        m_indexed = true;
+    }
+    if (named && m_indexed)
         m_LUTbyName.insert_or_assign(std::string(F::name(*p)), p);
     if (k >= m_LUTbyId.size())
         m_LUTbyId.resize(k + 1);

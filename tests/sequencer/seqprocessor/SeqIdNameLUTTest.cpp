@@ -52,10 +52,11 @@ TEST(SeqIdNameLUTTest, NameLookupIsExactAndAcceptsViews) {
     EXPECT_EQ(table["REG1"]->id(), 1u);
 }
 
-// Small tables are searched by comparing names, larger ones through the name map; both must
-// find exactly the names present, also past empty id slots and unnamed elements.
+// Small tables are searched by comparing names, larger ones through a name index made when
+// they grow; both must find exactly the names present, also past empty id slots and unnamed
+// elements, and reject a name given twice.
 TEST(SeqIdNameLUTTest, NameLookupFindsTheSameInSmallAndLargeTables) {
-    for (id_t size = 1; size <= 8; ++size) {
+    for (id_t size = 1; size <= 12; ++size) {
         SCOPED_TRACE("elements: " + std::to_string(size));
         SeqFieldTable table;
         for (id_t id = 0; id < size; ++id) {
@@ -74,6 +75,9 @@ TEST(SeqIdNameLUTTest, NameLookupFindsTheSameInSmallAndLargeTables) {
         EXPECT_EQ(table.find(""), nullptr);
         EXPECT_EQ(table.find("F"), nullptr);
         EXPECT_EQ(table.find("F99"), nullptr);
+        EXPECT_THROW(table.add(SeqFieldInit{99, "F0", 3, 0}), SeqProcDuplicateError);
+        EXPECT_EQ(table.find(99), nullptr);
+        EXPECT_EQ(table.size(), size);
     }
 }
 
