@@ -48,55 +48,10 @@ private:
     const char* m_data;
 };
 
-// The numbers sources usually hold are converted here: an optional minus sign, then a
-// decimal number of 1 to 18 digits (the first not 0 unless it is the only one), "0x" or "0X"
-// and 1 to 15 hexadecimal digits, or "0" and 1 to 20 octal digits. They cannot overflow and
-// give exactly what strtoll and strtoull give; anything else (blanks, '+', longer numbers,
-// errors) goes to the C routines.
-unsigned digitValue(char c) {
-    const unsigned byte = static_cast<unsigned char>(c);
-    if (byte - '0' < 10u)
-        return byte - '0';
-    const unsigned lower = byte | 0x20u; // 'A'-'F' to 'a'-'f'
-    if (lower - 'a' < 6u)
-        return lower - 'a' + 10;
-    return 16;
-}
-
-bool convertPlainNumber(std::string_view text, bool& negative, uint64_t& magnitude) {
-    negative = !text.empty() && text[0] == '-';
-    size_t first = negative ? 1 : 0;
-    unsigned base = 10;
-    size_t maxDigits = 18;
-    if (text.size() - first > 1 && text[first] == '0') {
-        if (text[first + 1] == 'x' || text[first + 1] == 'X') {
-            base = 16;
-            maxDigits = 15;
-            first += 2;
-        } else {
-            base = 8;
-            maxDigits = 20;
-            first += 1;
-        }
-    }
-    const size_t digits = text.size() - first;
-    if (digits == 0 || digits > maxDigits)
-        return false;
-    uint64_t value = 0;
-    for (size_t i = first; i < text.size(); ++i) {
-        const unsigned digit = digitValue(text[i]);
-        if (digit >= base)
-            return false;
-        value = value * base + digit;
-    }
-    magnitude = value;
-    return true;
-}
-
 int64_t convertSigned(std::string_view text) {
     bool negative = false;
     uint64_t magnitude = 0;
-    if (convertPlainNumber(text, negative, magnitude))
+    if (convertPlainMagnitude(text, negative, magnitude))
         return negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     const CString cText(text);
     char* end = nullptr;
@@ -111,7 +66,7 @@ uint64_t convertUnsigned(std::string_view text) {
     bool negative = false;
     uint64_t magnitude = 0;
     // strtoull negates a value after a minus sign in the unsigned type; so does this.
-    if (convertPlainNumber(text, negative, magnitude))
+    if (convertPlainMagnitude(text, negative, magnitude))
         return negative ? 0 - magnitude : magnitude;
     const CString cText(text);
     char* end = nullptr;

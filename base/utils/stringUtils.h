@@ -156,6 +156,68 @@ inline size_t hashText(std::string_view text) noexcept {
     return static_cast<size_t>(hash);
 }
 
+// The numbers sources usually hold, converted without the C routines: an optional minus
+// sign, then a decimal number of 1 to 18 digits (the first not 0 unless it is the only one),
+// "0x" or "0X" and 1 to 15 hexadecimal digits, or "0" and 1 to 20 octal digits. None of them
+// can overflow. False for any other text, which stringToInt hands to the C routines.
+inline bool convertPlainMagnitude(std::string_view text, bool& negative,
+                                  uint64_t& magnitude) noexcept {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    negative = p != end && *p == '-';
+    if (negative)
+        ++p;
+    const auto length = static_cast<size_t>(end - p);
+    if (length == 0)
+        return false;
+    uint64_t value = 0;
+    if (*p != '0' || length == 1) {
+        if (length > 18)
+            return false;
+        for (; p != end; ++p) {
+            const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+            if (digit > 9)
+                return false;
+            value = value * 10 + digit;
+        }
+    } else if ((static_cast<unsigned char>(p[1]) | 0x20u) == 'x') {
+        if (length < 3 || length > 17)
+            return false;
+        for (p += 2; p != end; ++p) {
+            const unsigned byte = static_cast<unsigned char>(*p);
+            unsigned digit = byte - unsigned{'0'};
+            if (digit > 9) {
+                digit = (byte | 0x20u) - unsigned{'a'};
+                if (digit > 5)
+                    return false;
+                digit += 10;
+            }
+            value = value * 16 + digit;
+        }
+    } else {
+        if (length > 21)
+            return false;
+        for (++p; p != end; ++p) {
+            const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+            if (digit > 7)
+                return false;
+            value = value * 8 + digit;
+        }
+    }
+    magnitude = value;
+    return true;
+}
+
+// The signed value of such a text, as stringToInt gives it.
+inline bool convertPlainInteger(std::string_view text, int64_t& result) noexcept {
+    bool negative = false;
+    uint64_t magnitude = 0;
+    if (!convertPlainMagnitude(text, negative, magnitude))
+        return false;
+    result = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    return true;
+}
+
 // Strict conversion of the whole text (base 0: "0x" hexadecimal, leading "0" octal, else
 // decimal; leading white space and a sign accepted). Throws std::invalid_argument for
 // trailing characters and std::out_of_range for values outside a 16- or 32-bit result.

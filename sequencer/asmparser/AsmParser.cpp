@@ -25,20 +25,6 @@ bool isVerbose() {
     return Logging::getLogLevel() > 7;
 }
 
-// The number of arguments from the first one on as far as this line tells: one more than
-// the separators before a comment. The arguments of an instruction are made in one block of
-// that many; the parser cannot find more, since each further argument follows a separator.
-size_t countArguments(std::string_view text, size_t first, char argSep, char commentStart) {
-    size_t count = 1;
-    for (const char c : text.substr(first)) {
-        if (c == argSep)
-            ++count;
-        else if (c == commentStart)
-            break;
-    }
-    return count;
-}
-
 } // namespace
 
 AsmParser::AsmParser() {
@@ -259,11 +245,16 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
         result = std::move(directive);
         token = {rest.start(), rest.finish()};
     } else {
-        Span label;
+        Span label{0, 0};
+        // The text after the first word, once looked at for a label end.
+        Span rest{0, 0};
+        bool haveRest = false;
         if (!token.empty() && m_syntax.identifierStart(scan.front(token)) &&
             m_syntax.identifierFilter.accept(scan.view(token))) {
             Span after = token;
             scan.next(after);
+            rest = after;
+            haveRest = true;
             scan.cut(after, m_syntax.tokenFilter);
             if (after.length() == 1 && scan.front(after) == m_syntax.labelEnd) {
                 label = token;
@@ -273,12 +264,16 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
                 token = after;
                 scan.next(token);
                 scan.cut(token, m_syntax.tokenFilter);
+                haveRest = false;
             }
         }
         if (m_syntax.mnemonicFilter.accept(scan.view(token))) {
             auto instruction = makeArenaShared<AsmInstruction>(
                 AsmToken::fromSpan(line, token.start, token.finish));
-            scan.next(token);
+            if (haveRest)
+                token = rest;
+            else
+                scan.next(token);
             token = parseInstruction(*instruction, line, scan, token);
             if (!label.empty())
                 instruction->setAddressLabel(AsmToken::fromSpan(line, label.start, label.finish));
@@ -296,28 +291,40 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
 AsmParser::Span AsmParser::parseInstruction(AsmInstruction& instruction, const line_ptr& line,
                                             const LineScanner& scan, Span token) {
     ++m_numInstructionLines;
+    // The argument texts first, then their values in order, so that one block holds
+    // exactly the arguments. Cutting the texts raises no error: errors come in the same
+    // order as when each argument is evaluated as soon as it is cut.
+    constexpr size_t inlineSpans = 8;
+    Span spans[inlineSpans];
+    std::vector<Span> manySpans;
+    size_t count = 0;
     scan.cut(token, m_syntax.argumentFilter);
-    if (token.empty())
-        return token;
-    // One block for all arguments; each argument's pointer shares the block.
-    const size_t count =
-        countArguments(scan.text(), token.start, m_syntax.argSep, m_syntax.commentStart);
-    const auto block = std::allocate_shared<AsmArgument[]>(ArenaAllocator<AsmArgument>(), count);
-    instruction.reserveArgs(count);
-    for (size_t index = 0;; ++index) {
-        std::shared_ptr<AsmArgument> arg = index < count
-                                               ? std::shared_ptr<AsmArgument>(block, &block[index])
-                                               : makeArenaShared<AsmArgument>();
-        parseArgument(*arg, line, scan, token);
-        instruction.addArg(std::move(arg));
+    while (!token.empty()) {
+        if (count < inlineSpans) {
+            spans[count] = token;
+        } else {
+            if (count == inlineSpans)
+                manySpans.assign(spans, spans + inlineSpans);
+            manySpans.push_back(token);
+        }
+        ++count;
         scan.next(token);
         if (token.empty() || scan.front(token) != m_syntax.argSep)
-            return token; // what follows is judged by parseComment
+            break; // what follows is judged by parseComment
         ++token.start;
         scan.cut(token, m_syntax.argumentFilter);
-        if (token.empty())
-            return token;
     }
+    if (count == 0)
+        return token;
+    const Span* const texts = count <= inlineSpans ? spans : manySpans.data();
+    // Each argument's pointer shares the block.
+    const auto block = std::allocate_shared<AsmArgument[]>(ArenaAllocator<AsmArgument>(), count);
+    instruction.reserveArgs(count);
+    for (size_t index = 0; index < count; ++index) {
+        parseArgument(block[index], line, scan, texts[index]);
+        instruction.addArg(std::shared_ptr<AsmArgument>(block, &block[index]));
+    }
+    return token;
 }
 
 void AsmParser::parseArgument(AsmArgument& arg, const line_ptr& line, const LineScanner& scan,
@@ -354,13 +361,19 @@ void AsmParser::parseArgValue(AsmArgument& arg) {
             return;
         }
         if (CharFilters::isAlpha(text[0]) && CharFilters::isDigit(text[1])) {
-            arg.setIntValue(getArgumentValue(value, 1, "Register"));
+            int_type number = 0;
+            if (!convertPlainInteger(text.substr(1), number))
+                number = getArgumentValue(value, 1, "Register");
+            arg.setIntValue(number);
             arg.setRegisterName(text[0]);
             return;
         }
     }
     if (m_syntax.immediateFilter.accept(text)) {
-        arg.setIntValue(getArgumentValue(value, 0, "Immediate"));
+        int_type number = 0;
+        if (!convertPlainInteger(text, number))
+            number = getArgumentValue(value, 0, "Immediate");
+        arg.setIntValue(number);
         arg.setImmediate();
         return;
     }

@@ -192,10 +192,11 @@ public:
     static void alignToColumn(std::ostream& os, int target, int& column);
 
 private:
-    // A span [start, finish) of the line being parsed.
+    // A span [start, finish) of the line being parsed. No default values: a line's spans are
+    // collected in a local array that need not be cleared first.
     struct Span {
-        size_t start = 0;
-        size_t finish = 0;
+        size_t start;
+        size_t finish;
         size_t length() const { return finish - start; }
         bool empty() const { return finish == start; }
     };
