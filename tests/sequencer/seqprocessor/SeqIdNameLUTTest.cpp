@@ -56,7 +56,7 @@ TEST(SeqIdNameLUTTest, NameLookupIsExactAndAcceptsViews) {
 // they grow; both must find exactly the names present, also past empty id slots and unnamed
 // elements, and reject a name given twice.
 TEST(SeqIdNameLUTTest, NameLookupFindsTheSameInSmallAndLargeTables) {
-    for (id_t size = 1; size <= 12; ++size) {
+    for (id_t size = 1; size <= 40; ++size) {
         SCOPED_TRACE("elements: " + std::to_string(size));
         SeqFieldTable table;
         for (id_t id = 0; id < size; ++id) {
