@@ -99,16 +99,27 @@ void AsmContainer::push_back(const std::shared_ptr<AsmStatement>& statement) {
                  "instruction before adding");
     addAddressLabel(statement);
     m_statements.push_back(statement);
-    ++m_typeCounts[statement->type()];
+    const AsmType::storage_t kind = statement->type();
+    if (kind < m_knownTypeCounts.size())
+        ++m_knownTypeCounts[kind];
+    else
+        ++m_typeCounts[kind];
 }
 
 void AsmContainer::clear() {
+    for (auto it = m_statements.begin(); it != m_statements.end(); ++it) {
+        prefetchAhead(it, m_statements.end());
+        it->reset();
+    }
     m_statements.clear();
     m_addressLabels.clear();
+    m_knownTypeCounts.fill(0);
     m_typeCounts.clear();
 }
 
 size_t AsmContainer::typeCount(AsmType::storage_t kind) const {
+    if (kind < m_knownTypeCounts.size())
+        return m_knownTypeCounts[kind];
     const auto found = m_typeCounts.find(kind);
     return found == m_typeCounts.end() ? 0 : found->second;
 }
@@ -135,9 +146,11 @@ void AsmContainer::addAddressLabel(const std::shared_ptr<AsmStatement>& statemen
 }
 
 void AsmContainer::clearInstructionAddresses() {
-    for (const auto& statement : m_statements)
-        if (AsmInstruction* instruction = numberedInstruction(statement))
+    for (auto it = m_statements.cbegin(); it != m_statements.cend(); ++it) {
+        prefetchAhead(it, m_statements.cend());
+        if (AsmInstruction* instruction = numberedInstruction(*it))
             instruction->clearAllAddresses();
+    }
 }
 
 void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t start,
@@ -149,7 +162,9 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t st
         entry.second.clearRefs();
 
     address_t address = start;
-    for (const auto& statement : m_statements) {
+    for (auto it = m_statements.cbegin(); it != m_statements.cend(); ++it) {
+        prefetchAhead(it, m_statements.cend());
+        const auto& statement = *it;
         AsmInstruction* instruction = numberedInstruction(statement);
         if (!instruction)
             continue;
