@@ -18,10 +18,7 @@ namespace {
 
 bool startsWithDirectiveCharacter(const SourceLine& line, const AsmSyntax& syntax) {
     const std::string_view text = line.view();
-    size_t start = 0;
-    while (start < text.size() && CharFilters::isSpace(text[start])) {
-        ++start;
-    }
+    const size_t start = skipSpace(text, 0);
     return start < text.size() && text[start] == syntax.directiveStart;
 }
 

@@ -171,3 +171,16 @@ struct CharFilters {
     static constexpr CharFilter isAlnum = isAlpha | isDigit;
     static constexpr CharFilter isPrint = char_filters_detail::printable();
 };
+
+// The position of the first character of `text` at or after `pos` that is no white space
+// (CharFilters::isSpace), or the text's length. Runs of blanks, the usual column padding of
+// assembly sources, are skipped eight at a time.
+inline size_t skipSpace(std::string_view text, size_t pos) noexcept {
+    constexpr uint64_t blanks = 0x2020202020202020ULL;
+    uint64_t word = 0;
+    while (pos + 8 <= text.size() && (std::memcpy(&word, text.data() + pos, 8), word == blanks))
+        pos += 8;
+    while (pos < text.size() && CharFilters::isSpace(text[pos]))
+        ++pos;
+    return pos;
+}

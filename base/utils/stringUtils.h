@@ -218,6 +218,41 @@ inline bool convertPlainInteger(std::string_view text, int64_t& result) noexcept
     return true;
 }
 
+// Equality of two texts; names and labels are short, and comparing them in a few word loads
+// is quicker than calling memcmp.
+inline bool equalText(std::string_view a, std::string_view b) noexcept {
+    const size_t n = a.size();
+    if (n != b.size())
+        return false;
+    const char* p = a.data();
+    const char* q = b.data();
+    if (n >= 8 && n <= 16) {
+        uint64_t x[2] = {};
+        uint64_t y[2] = {};
+        std::memcpy(&x[0], p, 8);
+        std::memcpy(&y[0], q, 8);
+        std::memcpy(&x[1], p + n - 8, 8);
+        std::memcpy(&y[1], q + n - 8, 8);
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
+    }
+    if (n >= 4 && n < 8) {
+        uint32_t x[2] = {};
+        uint32_t y[2] = {};
+        std::memcpy(&x[0], p, 4);
+        std::memcpy(&y[0], q, 4);
+        std::memcpy(&x[1], p + n - 4, 4);
+        std::memcpy(&y[1], q + n - 4, 4);
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
+    }
+    if (n < 4) {
+        for (size_t i = 0; i < n; ++i)
+            if (p[i] != q[i])
+                return false;
+        return true;
+    }
+    return std::memcmp(p, q, n) == 0;
+}
+
 // Strict conversion of the whole text (base 0: "0x" hexadecimal, leading "0" octal, else
 // decimal; leading white space and a sign accepted). Throws std::invalid_argument for
 // trailing characters and std::out_of_range for values outside a 16- or 32-bit result.

@@ -66,7 +66,7 @@ public:
 
     // Keyed by the label text; looked up with the label tokens without building a string.
     using AddressLabelMap =
-        std::unordered_map<std::string, AddressLabelInfo, AsmTokenHash, std::equal_to<>>;
+        std::unordered_map<std::string, AddressLabelInfo, AsmTokenHash, AsmTokenEqual>;
     using TypeCountMap = std::unordered_map<AsmType::storage_t, uint64_t>;
 
     AsmContainer() = default;

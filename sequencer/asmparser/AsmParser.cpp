@@ -183,16 +183,7 @@ public:
     char front(Span span) const { return span.empty() ? '\0' : m_text[span.start]; }
 
     void stripFront(Span& span) const {
-        const char* text = m_text.data();
-        size_t start = span.start;
-        // Column padding: blanks eight at a time.
-        constexpr uint64_t blanks = 0x2020202020202020ULL;
-        uint64_t word = 0;
-        while (span.finish - start >= 8 && (std::memcpy(&word, text + start, 8), word == blanks))
-            start += 8;
-        while (start < span.finish && CharFilters::isSpace(text[start]))
-            ++start;
-        span.start = start;
+        span.start = skipSpace(m_text.substr(0, span.finish), span.start);
     }
     // The rest of the line after the span, leading white space removed.
     void next(Span& span) const {

@@ -46,7 +46,7 @@ public:
         bool writeCommentLines = true;  // write comment-only statements
         bool writeDirectives = true;    // write directives
         // Directive keywords kept even when keepAllDirectives is false.
-        std::unordered_set<std::string, AsmTokenHash, std::equal_to<>> m_keepDirectives;
+        std::unordered_set<std::string, AsmTokenHash, AsmTokenEqual> m_keepDirectives;
 
         void keepNoDirectives() { m_keepDirectives.clear(); }
         void keepDirective(const std::string& directive) { m_keepDirectives.insert(directive); }
@@ -91,7 +91,7 @@ public:
     // overwritten. Looked up with tokens without building a string.
     class SymbolTable {
     public:
-        using map_t = std::unordered_map<std::string, Symbol, AsmTokenHash, std::equal_to<>>;
+        using map_t = std::unordered_map<std::string, Symbol, AsmTokenHash, AsmTokenEqual>;
         using iterator = map_t::iterator;
         using const_iterator = map_t::const_iterator;
 

@@ -135,3 +135,17 @@ struct AsmTokenHash {
     }
     size_t operator()(const AsmToken& token) const noexcept { return hashText(token.view()); }
 };
+
+// Transparent equality over the text, the partner of AsmTokenHash.
+struct AsmTokenEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept {
+        return equalText(a, b);
+    }
+    bool operator()(const AsmToken& a, std::string_view b) const noexcept {
+        return equalText(a.view(), b);
+    }
+    bool operator()(std::string_view a, const AsmToken& b) const noexcept {
+        return equalText(a, b.view());
+    }
+};

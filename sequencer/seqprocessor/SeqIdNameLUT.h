@@ -114,7 +114,7 @@ public:
                 if (entry == 0)
                     return s_null;
                 const pointer_type& p = m_LUTbyId[entry - 1];
-                if (std::string_view(F::name(*p)) == name)
+                if (equalText(F::name(*p), name))
                     return p;
             }
         }
@@ -122,7 +122,7 @@ public:
         // searched by comparing names; it is cheaper to fill and no slower to search than
         // a hash map.
         for (const pointer_type& p : m_LUTbyId)
-            if (p && F::hasName(*p) && std::string_view(F::name(*p)) == name)
+            if (p && F::hasName(*p) && equalText(F::name(*p), name))
                 return p;
         return s_null;
     }

@@ -183,6 +183,26 @@ TEST(StringToIntTest, TextWithNulByteIsInvalidAndLongTextIsHandled) {
     EXPECT_THROW(stringToInt(result, std::string(100, '1')), std::out_of_range);
 }
 
+// Both read texts a word at a time; a byte left out of either would go unnoticed by every
+// text of ordinary length. Changing any one byte of any length must change the result.
+TEST(StringUtilsTest, EqualTextAndHashTextSeeEveryByte) {
+    for (size_t length = 0; length <= 40; ++length) {
+        std::string text;
+        for (size_t i = 0; i < length; ++i)
+            text.push_back(static_cast<char>('a' + i % 26));
+        const std::string copy = text;
+        EXPECT_TRUE(equalText(text, copy)) << "length " << length;
+        EXPECT_EQ(hashText(text), hashText(copy)) << "length " << length;
+        EXPECT_FALSE(equalText(text, text + "x")) << "length " << length;
+        for (size_t i = 0; i < length; ++i) {
+            std::string changed = text;
+            changed[i] = '#';
+            EXPECT_FALSE(equalText(text, changed)) << "length " << length << ", byte " << i;
+            EXPECT_NE(hashText(text), hashText(changed)) << "length " << length << ", byte " << i;
+        }
+    }
+}
+
 TEST(StringUtilsTest, DecimalStringLength) {
     EXPECT_EQ(decimalStringLength(uint64_t{0}), 1u);
     EXPECT_EQ(decimalStringLength(uint32_t{10}), 2u);
