@@ -91,15 +91,23 @@ void AsmContainer::AddressLabelInfo::resolveRefs() {
 }
 
 void AsmContainer::push_back(const std::shared_ptr<AsmStatement>& statement) {
-    if (!statement)
-        return;
+    if (statement)
+        add(std::shared_ptr<AsmStatement>(statement));
+}
+
+void AsmContainer::push_back(std::shared_ptr<AsmStatement>&& statement) {
+    if (statement)
+        add(std::move(statement));
+}
+
+void AsmContainer::add(std::shared_ptr<AsmStatement>&& statement) {
     if (statement->type() == AsmType::LABEL_ONLY)
         throwBug(s_sourceFile, __LINE__, "push_back",
                  "Can not add LABEL_ONLY statements to AsmContainer. Merge with next real "
                  "instruction before adding");
     addAddressLabel(statement);
-    m_statements.push_back(statement);
     const AsmType::storage_t kind = statement->type();
+    m_statements.push_back(std::move(statement));
     if (kind < m_knownTypeCounts.size())
         ++m_knownTypeCounts[kind];
     else
@@ -168,7 +176,6 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t st
         AsmInstruction* instruction = numberedInstruction(statement);
         if (!instruction)
             continue;
-        const auto shared = shareInstruction(statement, instruction);
         instruction->setAddress(address);
 
         if (instruction->hasAddressLabel()) {
@@ -178,12 +185,13 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t st
                 if (isDebugTraceActive())
                     trace("assigning address " + hex32(instruction->address()) + " to new label '" +
                           label.toString() + "'");
-                m_addressLabels.emplace(label.toString(), AddressLabelInfo(shared));
+                m_addressLabels.emplace(label.toString(),
+                                        AddressLabelInfo(shareInstruction(statement, instruction)));
             } else {
                 if (isDebugTraceActive())
                     trace("assigning address " + hex32(instruction->address()) +
                           " to existing label '" + label.toString() + "'");
-                found->second.setLabelStatement(shared);
+                found->second.setLabelStatement(shareInstruction(statement, instruction));
                 found->second.resolveRefs();
             }
         }
@@ -199,12 +207,14 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t st
                 if (isDebugTraceActive())
                     trace("adding another unresolved reference to address label '" +
                           ref.toString() + "'");
-                found->second.addRef(shared);
+                found->second.addRef(shareInstruction(statement, instruction));
             } else {
                 if (isDebugTraceActive())
                     trace("assigning first unresolved reference to address label '" +
                           ref.toString() + "'");
-                m_addressLabels.emplace(ref.toString(), AddressLabelInfo(ref, shared));
+                m_addressLabels.emplace(
+                    ref.toString(),
+                    AddressLabelInfo(ref, shareInstruction(statement, instruction)));
             }
         }
         address += increment;

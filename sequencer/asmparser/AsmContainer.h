@@ -74,6 +74,8 @@ public:
     // Adds one statement and registers its address label; throws
     // AsmDuplicateAddressLabelError (and keeps nothing) when the label is already defined.
     void push_back(const std::shared_ptr<AsmStatement>& statement);
+    // The same; a statement that is not kept stays with the caller.
+    void push_back(std::shared_ptr<AsmStatement>&& statement);
     void clear();
 
     size_t size() const { return m_statements.size(); }
@@ -105,6 +107,8 @@ public:
     void addAddressLabel(const std::shared_ptr<AsmStatement>& statement);
 
 private:
+    void add(std::shared_ptr<AsmStatement>&& statement);
+
     Container m_statements;
     AddressLabelMap m_addressLabels;
     // Counts of the kinds the parser produces in an array, of any other kind in the map.

@@ -70,6 +70,9 @@ AsmInstruction::AsmInstruction(const line_ptr& line, AsmType type) : AsmStatemen
 AsmInstruction::AsmInstruction(const AsmToken& command)
     : AsmStatement(command.sourceLine(), AsmType::INSTRUCTION), m_command(command) {}
 
+AsmInstruction::AsmInstruction(AsmToken&& command)
+    : AsmStatement(command.sourceLine(), AsmType::INSTRUCTION), m_command(std::move(command)) {}
+
 AsmInstruction::AsmInstruction(const AsmToken& command, const AsmToken& label)
     : AsmStatement(command.sourceLine(), AsmType::INSTRUCTION), m_label(label), m_command(command) {
 }

@@ -104,6 +104,7 @@ public:
     AsmInstruction(const line_ptr& line, AsmType type);
     // INSTRUCTION, line taken from the command token.
     explicit AsmInstruction(const AsmToken& command);
+    explicit AsmInstruction(AsmToken&& command);
     AsmInstruction(const AsmToken& command, const AsmToken& label);
     AsmInstruction(const AsmInstruction&) = default;
     AsmInstruction& operator=(const AsmInstruction&) = default;

@@ -86,7 +86,7 @@ void AsmParser::start() {
 
 void AsmParser::processLine(const line_ptr& line, AsmErrorList& errors) {
     try {
-        const std::shared_ptr<AsmStatement> statement = parseLine(line);
+        std::shared_ptr<AsmStatement> statement = parseLine(line);
         if (!statement)
             return;
         bool keep = false;
@@ -136,7 +136,7 @@ void AsmParser::processLine(const line_ptr& line, AsmErrorList& errors) {
         }
         }
         if (keep)
-            m_statements.push_back(statement);
+            m_statements.push_back(std::move(statement));
     } catch (const AsmError& e) {
         if (Logging::getLogLevel() > 6)
             Logging::writeText(
