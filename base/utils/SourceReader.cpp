@@ -185,7 +185,7 @@ std::string_view StreamSourceReader::nextLineContents() {
             if (buffer->sgetc() != std::char_traits<char>::eof()) {
                 const char* const begin = BufferAccess::begin(*buffer);
                 const char* const end = BufferAccess::end(*buffer);
-                const char* const stop = findLineEnd(begin, end);
+                const char* const stop = begin != end ? findLineEnd(begin, end) : end;
                 if (end - stop >= 2) {
                     const char* next = stop + 1;
                     if (isLineTerminatorPair(static_cast<unsigned char>(stop[0]),
