@@ -240,13 +240,17 @@ std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
         // The text after the first word, once looked at for a label end.
         Span rest{0, 0};
         bool haveRest = false;
-        if (!token.empty() && m_syntax.identifierStart(scan.front(token)) &&
-            m_syntax.identifierFilter.accept(scan.view(token))) {
+        if (!token.empty() && m_syntax.identifierStart(scan.front(token))) {
             Span after = token;
             scan.next(after);
             rest = after;
             haveRest = true;
-            scan.cut(after, m_syntax.tokenFilter);
+            // Only a text that starts with the label end can be cut into that one character.
+            if (!after.empty() && scan.front(after) == m_syntax.labelEnd &&
+                m_syntax.identifierFilter.accept(scan.view(token)))
+                scan.cut(after, m_syntax.tokenFilter);
+            else
+                after.finish = after.start;
             if (after.length() == 1 && scan.front(after) == m_syntax.labelEnd) {
                 label = token;
                 if (CharFilters::isDigit(scan.front(label)))
