@@ -102,7 +102,8 @@ inline void deallocate(void* block, std::size_t bytes, std::size_t align) noexce
         return;
     }
 #endif
-    ::operator delete(block, bytes, std::align_val_t(align));
+    // The unsized form: clang declares the sized one only with -fsized-deallocation.
+    ::operator delete(block, std::align_val_t(align));
 }
 
 } // namespace arena
