@@ -92,7 +92,8 @@ inline void* allocate(std::size_t bytes, std::size_t align) {
 }
 
 // Releases a block; `bytes` and `align` must be those it was allocated with.
-inline void deallocate(void* block, std::size_t bytes, std::size_t align) noexcept {
+inline void deallocate(void* block, [[maybe_unused]] std::size_t bytes,
+                       std::size_t align) noexcept {
 #ifndef VEXA_ARENA_DISABLED
     if (detail::isArenaBlock(bytes, align)) {
         auto* chunk = reinterpret_cast<detail::Chunk*>(reinterpret_cast<std::uintptr_t>(block) &
