@@ -71,7 +71,10 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
         return;
     }
 
-    for (const auto& statement : m_parser.statements()) {
+    const AsmContainer& statements = m_parser.statements();
+    for (auto it = statements.begin(); it != statements.end(); ++it) {
+        AsmContainer::prefetchAhead(it, statements.end());
+        const auto& statement = *it;
         if (statement->type() != AsmType::INSTRUCTION) {
             continue;
         }

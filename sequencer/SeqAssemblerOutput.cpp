@@ -23,15 +23,30 @@ void writeNoMemoryError() {
 
 } // namespace
 
+namespace {
+
+// The two lower-case hexadecimal digits of every byte value.
+struct HexPairs {
+    char digits[256][2];
+    constexpr HexPairs() : digits{} {
+        constexpr char hex[] = "0123456789abcdef";
+        for (int byte = 0; byte < 256; ++byte) {
+            digits[byte][0] = hex[byte >> 4];
+            digits[byte][1] = hex[byte & 0xF];
+        }
+    }
+};
+constexpr HexPairs hexPairs;
+
+} // namespace
+
 bool SeqAssembler::writeHexLines(std::ostream& out) {
     // Lines are formatted into one chunk and handed to the stream in large writes: 16
     // lower-case hex digits and a line feed per word, no prefix, no address.
-    static constexpr char digits[] = "0123456789abcdef";
     constexpr size_t lineLength = 17;
     constexpr size_t linesPerChunk = 240;
     char chunk[lineLength * linesPerChunk];
     size_t used = 0;
-
     const address_t size = instructionMemSize();
     for (address_t address = 0; address < m_numInstr; ++address) {
         if (address >= size) {
@@ -41,8 +56,10 @@ bool SeqAssembler::writeHexLines(std::ostream& out) {
         }
         const instruction_t word = m_SP->readInstructionMem(address);
         char* line = chunk + used;
-        for (int digit = 0; digit < 16; ++digit) {
-            line[digit] = digits[(word >> (60 - 4 * digit)) & 0xF];
+        for (int byte = 0; byte < 8; ++byte) {
+            const auto value = static_cast<unsigned>((word >> (56 - 8 * byte)) & 0xFF);
+            line[2 * byte] = hexPairs.digits[value][0];
+            line[2 * byte + 1] = hexPairs.digits[value][1];
         }
         line[16] = '\n';
         used += lineLength;

@@ -1,6 +1,7 @@
 #include "sequencer/Vexa.h"
 
 #include "base/Logging.h"
+#include "base/utils/CharFilter.h"
 #include "base/utils/SourceReader.h"
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/SeqSim.h"
@@ -11,6 +12,17 @@
 
 #include <sstream>
 #include <stdexcept>
+#include <string_view>
+
+namespace {
+
+bool startsWithDirectiveCharacter(const SourceLine& line, const AsmSyntax& syntax) {
+    const std::string_view text = line.view();
+    const size_t start = skipSpace(text, 0);
+    return start < text.size() && text[start] == syntax.directiveStart;
+}
+
+} // namespace
 
 Vexa::Vexa(const SeqInstructionSet& instructionSet, int memorySize, int numRegisters)
     : vexaProc(std::make_unique<SeqProcessor>(instructionSet,
@@ -96,19 +108,23 @@ int Vexa::assemble(SourceReader& reader, UIStr& text) {
 
     try {
         while (const std::shared_ptr<const SourceLine> line = reader.nextLine(false)) {
-            AsmToken token(line);
-            syntax.filter2Token(token, syntax.directiveFilter);
-            if (syntax.isDirective(token)) {
-                if (token == ".CPU" || token == ".END") {
-                    continue;
-                }
-                const auto found = asmSectionMap.find(token.view());
-                if (found != asmSectionMap.end()) {
-                    if (Logging::getLogLevel() >= 6) {
-                        Logging::writeText(6, "found section '" + token.toString() + "'");
+            // Only a line whose first word starts with the directive character can be a
+            // section line; every other line goes to the section without being cut.
+            if (startsWithDirectiveCharacter(*line, syntax)) {
+                AsmToken token(line);
+                syntax.filter2Token(token, syntax.directiveFilter);
+                if (syntax.isDirective(token)) {
+                    if (token == ".CPU" || token == ".END") {
+                        continue;
                     }
-                    currentAsmSection = found->second;
-                    continue;
+                    const auto found = asmSectionMap.find(token.view());
+                    if (found != asmSectionMap.end()) {
+                        if (Logging::getLogLevel() >= 6) {
+                            Logging::writeText(6, "found section '" + token.toString() + "'");
+                        }
+                        currentAsmSection = found->second;
+                        continue;
+                    }
                 }
             }
             if (currentAsmSection->asmSectionProcessLine(line, errors)) {

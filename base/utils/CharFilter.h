@@ -4,8 +4,11 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 class CharFilter {
 public:
@@ -19,6 +22,10 @@ public:
     constexpr void include(const std::string& text) { set(std::string_view(text), true); }
     constexpr void include(std::string_view text) { set(text, true); }
     constexpr void include(const CharFilter& other) {
+        if (!std::is_constant_evaluated()) {
+            combine(other, [](uint64_t a, uint64_t b) { return a | b; });
+            return;
+        }
         for (size_t i = 0; i < size; ++i)
             m_accepted[i] = m_accepted[i] || other.m_accepted[i];
     }
@@ -33,6 +40,10 @@ public:
     constexpr void exclude(const std::string& text) { set(std::string_view(text), false); }
     constexpr void exclude(std::string_view text) { set(text, false); }
     constexpr void exclude(const CharFilter& other) {
+        if (!std::is_constant_evaluated()) {
+            combine(other, [](uint64_t a, uint64_t b) { return a & ~b; });
+            return;
+        }
         for (size_t i = 0; i < size; ++i)
             m_accepted[i] = m_accepted[i] && !other.m_accepted[i];
     }
@@ -40,6 +51,11 @@ public:
     void exclude(int (*predicate)(int));
 
     constexpr CharFilter& invert() {
+        if (!std::is_constant_evaluated()) {
+            // Each entry is one byte holding 0 or 1.
+            combine(*this, [](uint64_t a, uint64_t) { return a ^ 0x0101010101010101ULL; });
+            return *this;
+        }
         for (bool& accepted : m_accepted)
             accepted = !accepted;
         return *this;
@@ -55,6 +71,10 @@ public:
         return *this;
     }
     constexpr CharFilter operator&=(const CharFilter& other) {
+        if (!std::is_constant_evaluated()) {
+            combine(other, [](uint64_t a, uint64_t b) { return a & b; });
+            return *this;
+        }
         for (size_t i = 0; i < size; ++i)
             m_accepted[i] = m_accepted[i] && other.m_accepted[i];
         return *this;
@@ -93,6 +113,19 @@ public:
 
 private:
     static constexpr size_t size = 256;
+
+    // Entry-wise operations eight entries at a time (building the syntax's classes at start).
+    template <typename Op> void combine(const CharFilter& other, Op op) {
+        static_assert(sizeof(bool) == 1);
+        for (size_t i = 0; i < size; i += 8) {
+            uint64_t a = 0;
+            uint64_t b = 0;
+            std::memcpy(&a, m_accepted.data() + i, 8);
+            std::memcpy(&b, other.m_accepted.data() + i, 8);
+            a = op(a, b);
+            std::memcpy(m_accepted.data() + i, &a, 8);
+        }
+    }
 
     constexpr void set(const char* text, bool value) {
         if (text)
@@ -138,3 +171,16 @@ struct CharFilters {
     static constexpr CharFilter isAlnum = isAlpha | isDigit;
     static constexpr CharFilter isPrint = char_filters_detail::printable();
 };
+
+// The position of the first character of `text` at or after `pos` that is no white space
+// (CharFilters::isSpace), or the text's length. Runs of blanks, the usual column padding of
+// assembly sources, are skipped eight at a time.
+inline size_t skipSpace(std::string_view text, size_t pos) noexcept {
+    constexpr uint64_t blanks = 0x2020202020202020ULL;
+    uint64_t word = 0;
+    while (pos + 8 <= text.size() && (std::memcpy(&word, text.data() + pos, 8), word == blanks))
+        pos += 8;
+    while (pos < text.size() && CharFilters::isSpace(text[pos]))
+        ++pos;
+    return pos;
+}

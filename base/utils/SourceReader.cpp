@@ -1,7 +1,7 @@
 #include "base/utils/SourceReader.h"
 
+#include "base/utils/ArenaAllocator.h"
 #include "base/utils/CharFilter.h"
-#include "base/utils/PoolAllocator.h"
 
 #include <cstring>
 #include <filesystem>
@@ -117,7 +117,7 @@ SourceReader::line_ptr_t SourceReader::nextLine(bool concatenate) {
             m_currentLine->setSourceName(m_name);
         return m_currentLine;
     }
-    m_currentLine = makePooledShared<SourceLine>(text.data(), text.size(), m_lineNr, m_name);
+    m_currentLine = makeArenaShared<SourceLine>(text.data(), text.size(), m_lineNr, m_name);
     return m_currentLine;
 }
 
@@ -184,6 +184,21 @@ std::string_view StreamSourceReader::nextLineContents() {
         // Reading through the stream buffer avoids a sentry per character, and scanning
         // its buffered characters in place copies a line with one append.
         try {
+            // Usually the line, its terminator and the character after it are all buffered:
+            // the line is then handed out where it lies, valid until the next read.
+            if (buffer->sgetc() != std::char_traits<char>::eof()) {
+                const char* const begin = BufferAccess::begin(*buffer);
+                const char* const end = BufferAccess::end(*buffer);
+                const char* const stop = begin != end ? findLineEnd(begin, end) : end;
+                if (end - stop >= 2) {
+                    const char* next = stop + 1;
+                    if (isLineTerminatorPair(static_cast<unsigned char>(stop[0]),
+                                             static_cast<unsigned char>(stop[1])))
+                        ++next;
+                    BufferAccess::advance(*buffer, next - begin);
+                    return {begin, static_cast<size_t>(stop - begin)};
+                }
+            }
             bool endOfLine = false;
             while (!endOfLine) {
                 const int c = buffer->sgetc(); // refills the buffered characters

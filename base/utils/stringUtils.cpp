@@ -48,31 +48,10 @@ private:
     const char* m_data;
 };
 
-// Plain decimal numbers, the common case in sources, are converted here: an optional minus
-// sign, then 1 to 18 digits, the first not 0 unless it is the only one. They cannot overflow
-// and give exactly what strtoll and strtoull give; anything else (blanks, '+', hexadecimal,
-// octal, longer numbers, errors) goes to the C routines.
-bool convertPlainDecimal(std::string_view text, bool& negative, uint64_t& magnitude) {
-    negative = !text.empty() && text[0] == '-';
-    const size_t first = negative ? 1 : 0;
-    const size_t digits = text.size() - first;
-    if (digits == 0 || digits > 18 || (digits > 1 && text[first] == '0'))
-        return false;
-    uint64_t value = 0;
-    for (size_t i = first; i < text.size(); ++i) {
-        const unsigned digit = static_cast<unsigned>(static_cast<unsigned char>(text[i])) - '0';
-        if (digit > 9)
-            return false;
-        value = value * 10 + digit;
-    }
-    magnitude = value;
-    return true;
-}
-
 int64_t convertSigned(std::string_view text) {
     bool negative = false;
     uint64_t magnitude = 0;
-    if (convertPlainDecimal(text, negative, magnitude))
+    if (convertPlainMagnitude(text, negative, magnitude))
         return negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
     const CString cText(text);
     char* end = nullptr;
@@ -87,7 +66,7 @@ uint64_t convertUnsigned(std::string_view text) {
     bool negative = false;
     uint64_t magnitude = 0;
     // strtoull negates a value after a minus sign in the unsigned type; so does this.
-    if (convertPlainDecimal(text, negative, magnitude))
+    if (convertPlainMagnitude(text, negative, magnitude))
         return negative ? 0 - magnitude : magnitude;
     const CString cText(text);
     char* end = nullptr;

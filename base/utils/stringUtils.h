@@ -7,6 +7,7 @@
 #include <cstdarg>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -120,6 +121,137 @@ std::string toLower(const std::string& text);
 void replaceAll(std::string& text, const std::string& from, const std::string& to);
 
 const char* signalToString(int signal);
+
+// A fast hash of a short text (mnemonics, labels, symbol and field names): eight bytes at a
+// time, each mixed in by one multiplication, and a final mix so that texts differing only
+// in their last characters spread over all bits. Not meant for keys chosen by an attacker.
+inline size_t hashText(std::string_view text) noexcept {
+    constexpr uint64_t factor = 0x9E3779B97F4A7C15ULL;
+    const char* p = text.data();
+    size_t n = text.size();
+    uint64_t hash = factor ^ n;
+    uint64_t word = 0;
+    while (n >= 8) {
+        std::memcpy(&word, p, 8);
+        hash = (hash ^ word) * factor;
+        hash ^= hash >> 32;
+        p += 8;
+        n -= 8;
+    }
+    if (n >= 4) {
+        uint32_t first = 0;
+        uint32_t last = 0;
+        std::memcpy(&first, p, 4);
+        std::memcpy(&last, p + n - 4, 4);
+        hash = (hash ^ ((uint64_t{first} << 32) | last)) * factor;
+    } else if (n > 0) {
+        const uint64_t bytes = (uint64_t{static_cast<unsigned char>(p[0])} << 16) |
+                               (uint64_t{static_cast<unsigned char>(p[n / 2])} << 8) |
+                               static_cast<unsigned char>(p[n - 1]);
+        hash = (hash ^ bytes) * factor;
+    }
+    hash ^= hash >> 29;
+    hash *= 0xBF58476D1CE4E5B9ULL;
+    hash ^= hash >> 32;
+    return static_cast<size_t>(hash);
+}
+
+// The numbers sources usually hold, converted without the C routines: an optional minus
+// sign, then a decimal number of 1 to 18 digits (the first not 0 unless it is the only one),
+// "0x" or "0X" and 1 to 15 hexadecimal digits, or "0" and 1 to 20 octal digits. None of them
+// can overflow. False for any other text, which stringToInt hands to the C routines.
+inline bool convertPlainMagnitude(std::string_view text, bool& negative,
+                                  uint64_t& magnitude) noexcept {
+    const char* p = text.data();
+    const char* const end = p + text.size();
+    negative = p != end && *p == '-';
+    if (negative)
+        ++p;
+    const auto length = static_cast<size_t>(end - p);
+    if (length == 0)
+        return false;
+    uint64_t value = 0;
+    if (*p != '0' || length == 1) {
+        if (length > 18)
+            return false;
+        for (; p != end; ++p) {
+            const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+            if (digit > 9)
+                return false;
+            value = value * 10 + digit;
+        }
+    } else if ((static_cast<unsigned char>(p[1]) | 0x20u) == 'x') {
+        if (length < 3 || length > 17)
+            return false;
+        for (p += 2; p != end; ++p) {
+            const unsigned byte = static_cast<unsigned char>(*p);
+            unsigned digit = byte - unsigned{'0'};
+            if (digit > 9) {
+                digit = (byte | 0x20u) - unsigned{'a'};
+                if (digit > 5)
+                    return false;
+                digit += 10;
+            }
+            value = value * 16 + digit;
+        }
+    } else {
+        if (length > 21)
+            return false;
+        for (++p; p != end; ++p) {
+            const unsigned digit = static_cast<unsigned char>(*p) - unsigned{'0'};
+            if (digit > 7)
+                return false;
+            value = value * 8 + digit;
+        }
+    }
+    magnitude = value;
+    return true;
+}
+
+// The signed value of such a text, as stringToInt gives it.
+inline bool convertPlainInteger(std::string_view text, int64_t& result) noexcept {
+    bool negative = false;
+    uint64_t magnitude = 0;
+    if (!convertPlainMagnitude(text, negative, magnitude))
+        return false;
+    result = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    return true;
+}
+
+// Equality of two texts; names and labels are short, and comparing them in a few word loads
+// is quicker than calling memcmp.
+inline bool equalText(std::string_view a, std::string_view b) noexcept {
+    const size_t n = a.size();
+    if (n != b.size())
+        return false;
+    const char* p = a.data();
+    const char* q = b.data();
+    if (n >= 8 && n <= 16) {
+        uint64_t x[2] = {};
+        uint64_t y[2] = {};
+        std::memcpy(&x[0], p, 8);
+        std::memcpy(&y[0], q, 8);
+        std::memcpy(&x[1], p + n - 8, 8);
+        std::memcpy(&y[1], q + n - 8, 8);
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
+    }
+    if (n >= 4 && n < 8) {
+        uint32_t x[2] = {};
+        uint32_t y[2] = {};
+        std::memcpy(&x[0], p, 4);
+        std::memcpy(&y[0], q, 4);
+        std::memcpy(&x[1], p + n - 4, 4);
+        std::memcpy(&y[1], q + n - 4, 4);
+        return ((x[0] ^ y[0]) | (x[1] ^ y[1])) == 0;
+    }
+    if (n < 4) {
+        for (size_t i = 0; i < n; ++i)
+            if (p[i] != q[i])
+                return false;
+        return true;
+    }
+    return std::memcmp(p, q, n) == 0;
+}
 
 // Strict conversion of the whole text (base 0: "0x" hexadecimal, leading "0" octal, else
 // decimal; leading white space and a sign accepted). Throws std::invalid_argument for

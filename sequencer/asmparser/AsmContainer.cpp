@@ -91,24 +91,43 @@ void AsmContainer::AddressLabelInfo::resolveRefs() {
 }
 
 void AsmContainer::push_back(const std::shared_ptr<AsmStatement>& statement) {
-    if (!statement)
-        return;
+    if (statement)
+        add(std::shared_ptr<AsmStatement>(statement));
+}
+
+void AsmContainer::push_back(std::shared_ptr<AsmStatement>&& statement) {
+    if (statement)
+        add(std::move(statement));
+}
+
+void AsmContainer::add(std::shared_ptr<AsmStatement>&& statement) {
     if (statement->type() == AsmType::LABEL_ONLY)
         throwBug(s_sourceFile, __LINE__, "push_back",
                  "Can not add LABEL_ONLY statements to AsmContainer. Merge with next real "
                  "instruction before adding");
     addAddressLabel(statement);
-    m_statements.push_back(statement);
-    ++m_typeCounts[statement->type()];
+    const AsmType::storage_t kind = statement->type();
+    m_statements.push_back(std::move(statement));
+    if (kind < m_knownTypeCounts.size())
+        ++m_knownTypeCounts[kind];
+    else
+        ++m_typeCounts[kind];
 }
 
 void AsmContainer::clear() {
+    for (auto it = m_statements.begin(); it != m_statements.end(); ++it) {
+        prefetchAhead(it, m_statements.end());
+        it->reset();
+    }
     m_statements.clear();
     m_addressLabels.clear();
+    m_knownTypeCounts.fill(0);
     m_typeCounts.clear();
 }
 
 size_t AsmContainer::typeCount(AsmType::storage_t kind) const {
+    if (kind < m_knownTypeCounts.size())
+        return m_knownTypeCounts[kind];
     const auto found = m_typeCounts.find(kind);
     return found == m_typeCounts.end() ? 0 : found->second;
 }
@@ -135,9 +154,11 @@ void AsmContainer::addAddressLabel(const std::shared_ptr<AsmStatement>& statemen
 }
 
 void AsmContainer::clearInstructionAddresses() {
-    for (const auto& statement : m_statements)
-        if (AsmInstruction* instruction = numberedInstruction(statement))
+    for (auto it = m_statements.cbegin(); it != m_statements.cend(); ++it) {
+        prefetchAhead(it, m_statements.cend());
+        if (AsmInstruction* instruction = numberedInstruction(*it))
             instruction->clearAllAddresses();
+    }
 }
 
 void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t start,
@@ -149,11 +170,12 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t st
         entry.second.clearRefs();
 
     address_t address = start;
-    for (const auto& statement : m_statements) {
+    for (auto it = m_statements.cbegin(); it != m_statements.cend(); ++it) {
+        prefetchAhead(it, m_statements.cend());
+        const auto& statement = *it;
         AsmInstruction* instruction = numberedInstruction(statement);
         if (!instruction)
             continue;
-        const auto shared = shareInstruction(statement, instruction);
         instruction->setAddress(address);
 
         if (instruction->hasAddressLabel()) {
@@ -163,12 +185,13 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t st
                 if (isDebugTraceActive())
                     trace("assigning address " + hex32(instruction->address()) + " to new label '" +
                           label.toString() + "'");
-                m_addressLabels.emplace(label.toString(), AddressLabelInfo(shared));
+                m_addressLabels.emplace(label.toString(),
+                                        AddressLabelInfo(shareInstruction(statement, instruction)));
             } else {
                 if (isDebugTraceActive())
                     trace("assigning address " + hex32(instruction->address()) +
                           " to existing label '" + label.toString() + "'");
-                found->second.setLabelStatement(shared);
+                found->second.setLabelStatement(shareInstruction(statement, instruction));
                 found->second.resolveRefs();
             }
         }
@@ -184,12 +207,14 @@ void AsmContainer::assignInstructionAddresses(AsmErrorList& errors, address_t st
                 if (isDebugTraceActive())
                     trace("adding another unresolved reference to address label '" +
                           ref.toString() + "'");
-                found->second.addRef(shared);
+                found->second.addRef(shareInstruction(statement, instruction));
             } else {
                 if (isDebugTraceActive())
                     trace("assigning first unresolved reference to address label '" +
                           ref.toString() + "'");
-                m_addressLabels.emplace(ref.toString(), AddressLabelInfo(ref, shared));
+                m_addressLabels.emplace(
+                    ref.toString(),
+                    AddressLabelInfo(ref, shareInstruction(statement, instruction)));
             }
         }
         address += increment;

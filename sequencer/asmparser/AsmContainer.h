@@ -8,6 +8,7 @@
 #include "sequencer/asmparser/AsmStatement.h"
 #include "sequencer/asmparser/AsmToken.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -65,7 +66,7 @@ public:
 
     // Keyed by the label text; looked up with the label tokens without building a string.
     using AddressLabelMap =
-        std::unordered_map<std::string, AddressLabelInfo, AsmTokenHash, std::equal_to<>>;
+        std::unordered_map<std::string, AddressLabelInfo, AsmTokenHash, AsmTokenEqual>;
     using TypeCountMap = std::unordered_map<AsmType::storage_t, uint64_t>;
 
     AsmContainer() = default;
@@ -73,6 +74,8 @@ public:
     // Adds one statement and registers its address label; throws
     // AsmDuplicateAddressLabelError (and keeps nothing) when the label is already defined.
     void push_back(const std::shared_ptr<AsmStatement>& statement);
+    // The same; a statement that is not kept stays with the caller.
+    void push_back(std::shared_ptr<AsmStatement>&& statement);
     void clear();
 
     size_t size() const { return m_statements.size(); }
@@ -88,6 +91,19 @@ public:
 
     const AddressLabelMap& addressLabels() const { return m_addressLabels; }
 
+    // For passes over all statements, which find them cold in the cache: fetches the
+    // statement a few places after `it` while the pass works on `it`. The objects of one line
+    // (its text, the statement, its arguments and their list) are made one after the other in
+    // arena memory, so the cache lines around the statement hold them too.
+    static void prefetchAhead(const_iterator it, const_iterator end) noexcept {
+        constexpr std::ptrdiff_t distance = 4;
+        if (end - it > distance) {
+            const auto address = reinterpret_cast<std::uintptr_t>((it + distance)->get());
+            for (int line = -2; line < 6; ++line)
+                __builtin_prefetch(reinterpret_cast<const void*>(address + line * 64));
+        }
+    }
+
     void clearInstructionAddresses();
     // Numbers the instructions from start in steps of increment and resolves the address
     // references; one AsmUnresolvedAddressLabelError per reference to an undefined label goes
@@ -96,7 +112,11 @@ public:
     void addAddressLabel(const std::shared_ptr<AsmStatement>& statement);
 
 private:
+    void add(std::shared_ptr<AsmStatement>&& statement);
+
     Container m_statements;
     AddressLabelMap m_addressLabels;
+    // Counts of the kinds the parser produces in an array, of any other kind in the map.
+    std::array<uint64_t, AsmType::INSTRUCTION + 1> m_knownTypeCounts{};
     TypeCountMap m_typeCounts;
 };

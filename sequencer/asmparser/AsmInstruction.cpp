@@ -2,6 +2,26 @@
 
 #include "base/utils/CharFilter.h"
 
+AsmArgument::AsmArgument(const AsmArgument& other)
+    : m_stringValue(other.m_stringValue),
+      m_references(other.m_references ? makeArenaUnique<References>(*other.m_references) : nullptr),
+      m_intValue(other.m_intValue), m_registerName(other.m_registerName),
+      m_hasIntValue(other.m_hasIntValue) {}
+
+AsmArgument& AsmArgument::operator=(const AsmArgument& other) {
+    if (this != &other) {
+        AsmArgument copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+AsmArgument::References& AsmArgument::references() {
+    if (!m_references)
+        m_references = makeArenaUnique<References>();
+    return *m_references;
+}
+
 void AsmArgument::clearValue() {
     m_stringValue = AsmToken();
     m_intValue = 0;
@@ -10,7 +30,7 @@ void AsmArgument::clearValue() {
 
 bool AsmArgument::hasUnresolvedSymbol() const {
     return hasSymbolRef() &&
-           (!hasStringValue() || m_stringValue.sourceLine() == m_symbolName.sourceLine());
+           (!hasStringValue() || m_stringValue.sourceLine() == symbolName().sourceLine());
 }
 
 bool AsmArgument::isRegister() const {
@@ -49,6 +69,9 @@ AsmInstruction::AsmInstruction(const line_ptr& line, AsmType type) : AsmStatemen
 
 AsmInstruction::AsmInstruction(const AsmToken& command)
     : AsmStatement(command.sourceLine(), AsmType::INSTRUCTION), m_command(command) {}
+
+AsmInstruction::AsmInstruction(AsmToken&& command)
+    : AsmStatement(command.sourceLine(), AsmType::INSTRUCTION), m_command(std::move(command)) {}
 
 AsmInstruction::AsmInstruction(const AsmToken& command, const AsmToken& label)
     : AsmStatement(command.sourceLine(), AsmType::INSTRUCTION), m_label(label), m_command(command) {

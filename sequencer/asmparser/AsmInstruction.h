@@ -4,6 +4,7 @@
 // whether it is a register, an immediate value, an address-label reference or a symbol
 // reference; all its text is held as tokens of the source line.
 
+#include "base/utils/ArenaAllocator.h"
 #include "sequencer/asmparser/AsmStatement.h"
 #include "sequencer/asmparser/AsmToken.h"
 
@@ -25,6 +26,11 @@ public:
     explicit AsmArgument(const AsmToken& text) : m_stringValue(text) {}
     // Value v (valid), register name 0.
     explicit AsmArgument(int_type v) : m_intValue(v), m_hasIntValue(true) {}
+    AsmArgument(const AsmArgument& other);
+    AsmArgument(AsmArgument&&) noexcept = default;
+    AsmArgument& operator=(const AsmArgument& other);
+    AsmArgument& operator=(AsmArgument&&) noexcept = default;
+    ~AsmArgument() = default;
 
     // Text as written, or the value text of a referenced symbol.
     bool hasStringValue() const { return !m_stringValue.empty(); }
@@ -41,15 +47,19 @@ public:
     // Empty string value, value 0, no value.
     void clearValue();
 
-    bool hasAddressRef() const { return !m_addressLabel.empty(); }
-    const AsmToken& addressLabel() const { return m_addressLabel; }
-    void setAddressLabel(const AsmToken& label) { m_addressLabel = label; }
+    bool hasAddressRef() const { return m_references && !m_references->addressLabel.empty(); }
+    const AsmToken& addressLabel() const {
+        return m_references ? m_references->addressLabel : AsmStatement::s_emptyToken;
+    }
+    void setAddressLabel(const AsmToken& label) { references().addressLabel = label; }
     // An address reference that has no number yet.
     bool hasUnresolvedAddressRef() const { return hasAddressRef() && !m_hasIntValue; }
 
-    bool hasSymbolRef() const { return !m_symbolName.empty(); }
-    const AsmToken& symbolName() const { return m_symbolName; }
-    void setSymbolName(const AsmToken& name) { m_symbolName = name; }
+    bool hasSymbolRef() const { return m_references && !m_references->symbolName.empty(); }
+    const AsmToken& symbolName() const {
+        return m_references ? m_references->symbolName : AsmStatement::s_emptyToken;
+    }
+    void setSymbolName(const AsmToken& name) { references().symbolName = name; }
     // A symbol reference whose value text was not substituted: the string value is empty or
     // still lies in the referencing line (a symbol's value lives in its defining line).
     bool hasUnresolvedSymbol() const;
@@ -68,9 +78,16 @@ public:
     void setRegisterNameIntValue(char name, int_type v);
 
 protected:
+    // The tokens of an address-label or a symbol reference. Most arguments have neither, so
+    // they are held apart (and made on first use) instead of as two empty tokens each.
+    struct References {
+        AsmToken addressLabel;
+        AsmToken symbolName;
+    };
+    References& references();
+
     AsmToken m_stringValue;
-    AsmToken m_addressLabel;
-    AsmToken m_symbolName;
+    ArenaUniquePtr<References> m_references;
     int_type m_intValue = 0;
     char m_registerName = s_noRegisterName;
     bool m_hasIntValue = false;
@@ -79,13 +96,15 @@ protected:
 class AsmInstruction : public AsmStatement {
 public:
     using address_t = uint64_t;
-    using ArgList = std::vector<std::shared_ptr<AsmArgument>>;
+    using ArgList =
+        std::vector<std::shared_ptr<AsmArgument>, ArenaAllocator<std::shared_ptr<AsmArgument>>>;
 
     // EMPTY, no address.
     AsmInstruction();
     AsmInstruction(const line_ptr& line, AsmType type);
     // INSTRUCTION, line taken from the command token.
     explicit AsmInstruction(const AsmToken& command);
+    explicit AsmInstruction(AsmToken&& command);
     AsmInstruction(const AsmToken& command, const AsmToken& label);
     AsmInstruction(const AsmInstruction&) = default;
     AsmInstruction& operator=(const AsmInstruction&) = default;

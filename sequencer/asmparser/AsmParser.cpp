@@ -1,14 +1,15 @@
 #include "sequencer/asmparser/AsmParser.h"
 
 #include "base/Logging.h"
+#include "base/utils/ArenaAllocator.h"
 #include "base/utils/CharFilter.h"
-#include "base/utils/PoolAllocator.h"
 #include "base/utils/stringUtils.h"
 #include "sequencer/asmparser/AsmErrorList.h"
 #include "sequencer/asmparser/AsmException.h"
 
 #include <charconv>
 #include <climits>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <stdexcept>
@@ -22,27 +23,6 @@ constexpr int s_toEnd = INT_MAX;
 
 bool isVerbose() {
     return Logging::getLogLevel() > 7;
-}
-
-// The number of arguments from the first one on as far as this line tells: one more than
-// the separators before a comment. Reserving it spares the argument list its regrowth.
-size_t countArguments(const AsmToken& first, char argSep, char commentStart) {
-    if (!first.hasSource())
-        return 1;
-    const std::string_view rest = first.sourceLine()->view().substr(first.start());
-    size_t count = 1;
-    for (const char c : rest) {
-        if (c == argSep)
-            ++count;
-        else if (c == commentStart)
-            break;
-    }
-    return count;
-}
-
-bool hasNumberedMultiLine(const AsmToken& token) {
-    const auto& line = token.sourceLine();
-    return line && line->lineNr() > 0 && line->isMultiLine();
 }
 
 } // namespace
@@ -106,7 +86,7 @@ void AsmParser::start() {
 
 void AsmParser::processLine(const line_ptr& line, AsmErrorList& errors) {
     try {
-        const std::shared_ptr<AsmStatement> statement = parseLine(line);
+        std::shared_ptr<AsmStatement> statement = parseLine(line);
         if (!statement)
             return;
         bool keep = false;
@@ -156,7 +136,7 @@ void AsmParser::processLine(const line_ptr& line, AsmErrorList& errors) {
         }
         }
         if (keep)
-            m_statements.push_back(statement);
+            m_statements.push_back(std::move(statement));
     } catch (const AsmError& e) {
         if (Logging::getLogLevel() > 6)
             Logging::writeText(
@@ -191,126 +171,218 @@ void AsmParser::printTimers() const {
 // ---------------------------------------------------------------------------------------
 // Line grammar
 
+// Cuts spans out of the text of one line by the rules of AsmToken::stripFront and next() and
+// AsmSyntax::filter2Token. The parser classifies a line on spans and makes tokens (which
+// share the line) only for what a statement keeps.
+class AsmParser::LineScanner {
+public:
+    LineScanner(std::string_view text, const AsmSyntax& syntax) : m_text(text), m_syntax(syntax) {}
+
+    std::string_view text() const { return m_text; }
+    std::string_view view(Span span) const { return {m_text.data() + span.start, span.length()}; }
+    char front(Span span) const { return span.empty() ? '\0' : m_text[span.start]; }
+
+    void stripFront(Span& span) const {
+        span.start = skipSpace(m_text.substr(0, span.finish), span.start);
+    }
+    // The rest of the line after the span, leading white space removed.
+    void next(Span& span) const {
+        span.start = std::min(span.finish, m_text.size());
+        span.finish = m_text.size();
+        stripFront(span);
+    }
+    // A single-character token, or the run of characters `filter` accepts from the span's
+    // start to the end of the line; an empty span marks where the scan stopped.
+    void cut(Span& span, const CharFilter& filter) const {
+        stripFront(span);
+        const size_t start = span.start;
+        if (start >= m_text.size())
+            return;
+        if (m_syntax.singleCharTokens(m_text[start])) {
+            span.finish = start + 1;
+            return;
+        }
+        size_t finish = start;
+        while (finish < m_text.size() && filter(m_text[finish]))
+            ++finish;
+        span.finish = finish;
+    }
+
+private:
+    std::string_view m_text;
+    const AsmSyntax& m_syntax;
+};
+
 std::shared_ptr<AsmStatement> AsmParser::parseLine(const line_ptr& line) {
     ++m_numSrcLines;
-    AsmToken label;
-    AsmToken token(line);
-    token.stripFront();
-    if (!line || token.empty())
+    if (!line)
+        return nullptr;
+    const LineScanner scan(line->view(), m_syntax);
+    Span token{0, line->length()};
+    scan.stripFront(token);
+    if (token.empty())
         return nullptr;
 
     std::shared_ptr<AsmStatement> result;
-    m_syntax.filter2Token(token, m_syntax.tokenFilter);
+    scan.cut(token, m_syntax.tokenFilter);
 
-    if (token.length() > 1 && token.front() == m_syntax.directiveStart &&
-        m_syntax.directiveFilter.accept(token.view())) {
-        auto directive = makePooledShared<AsmDirective>(token);
-        token.next();
-        parseDirective(directive, token);
+    if (token.length() > 1 && scan.front(token) == m_syntax.directiveStart &&
+        m_syntax.directiveFilter.accept(scan.view(token))) {
+        auto directive =
+            makeArenaShared<AsmDirective>(AsmToken::fromSpan(line, token.start, token.finish));
+        AsmToken rest = directive->directive();
+        rest.next();
+        parseDirective(directive, rest);
         result = std::move(directive);
+        token = {rest.start(), rest.finish()};
     } else {
-        if (!token.empty() && m_syntax.identifierStart(token.front()) &&
-            m_syntax.identifierFilter.accept(token.view())) {
-            AsmToken after = token;
-            after.next();
-            m_syntax.filter2Token(after, m_syntax.tokenFilter);
-            if (after.length() == 1 && after.front() == m_syntax.labelEnd) {
+        Span label{0, 0};
+        // The text after the first word, once looked at for a label end.
+        Span rest{0, 0};
+        bool haveRest = false;
+        if (!token.empty() && m_syntax.identifierStart(scan.front(token))) {
+            Span after = token;
+            scan.next(after);
+            rest = after;
+            haveRest = true;
+            // Only a text that starts with the label end can be cut into that one character.
+            if (!after.empty() && scan.front(after) == m_syntax.labelEnd &&
+                m_syntax.identifierFilter.accept(scan.view(token)))
+                scan.cut(after, m_syntax.tokenFilter);
+            else
+                after.finish = after.start;
+            if (after.length() == 1 && scan.front(after) == m_syntax.labelEnd) {
                 label = token;
-                if (CharFilters::isDigit(label.front()))
-                    throw AsmSyntaxError(line, label.toString())
+                if (CharFilters::isDigit(scan.front(label)))
+                    throw AsmSyntaxError(line, std::string(scan.view(label)))
                         << "AsmParser: first character of address label can not be numeric";
                 token = after;
-                token.next();
-                m_syntax.filter2Token(token, m_syntax.tokenFilter);
+                scan.next(token);
+                scan.cut(token, m_syntax.tokenFilter);
+                haveRest = false;
             }
         }
-        if (m_syntax.mnemonicFilter.accept(token.view())) {
-            auto instruction = makePooledShared<AsmInstruction>(token);
-            token.next();
-            parseInstruction(instruction, token);
+        if (m_syntax.mnemonicFilter.accept(scan.view(token))) {
+            auto instruction = makeArenaShared<AsmInstruction>(
+                AsmToken::fromSpan(line, token.start, token.finish));
+            if (haveRest)
+                token = rest;
+            else
+                scan.next(token);
+            token = parseInstruction(*instruction, line, scan, token);
             if (!label.empty())
-                instruction->setAddressLabel(label);
+                instruction->setAddressLabel(AsmToken::fromSpan(line, label.start, label.finish));
             result = std::move(instruction);
         } else if (!label.empty()) {
-            auto labelOnly = makePooledShared<AsmInstruction>(line, AsmType::LABEL_ONLY);
-            labelOnly->setAddressLabel(label);
+            auto labelOnly = makeArenaShared<AsmInstruction>(line, AsmType::LABEL_ONLY);
+            labelOnly->setAddressLabel(AsmToken::fromSpan(line, label.start, label.finish));
             result = std::move(labelOnly);
         }
     }
-    parseComment(result, token);
+    parseComment(result, line, scan, token);
     return result;
 }
 
-void AsmParser::parseInstruction(std::shared_ptr<AsmInstruction>& instruction, AsmToken& token) {
+AsmParser::Span AsmParser::parseInstruction(AsmInstruction& instruction, const line_ptr& line,
+                                            const LineScanner& scan, Span token) {
     ++m_numInstructionLines;
-    m_syntax.filter2Token(token, m_syntax.argumentFilter);
-    if (!token.empty())
-        instruction->reserveArgs(countArguments(token, m_syntax.argSep, m_syntax.commentStart));
+    // The argument texts first, then their values in order, so that one block holds
+    // exactly the arguments. Cutting the texts raises no error: errors come in the same
+    // order as when each argument is evaluated as soon as it is cut.
+    constexpr size_t inlineSpans = 8;
+    Span spans[inlineSpans];
+    std::vector<Span> manySpans;
+    size_t count = 0;
+    scan.cut(token, m_syntax.argumentFilter);
     while (!token.empty()) {
-        instruction->addArg(parseArgument(token));
-        token.next();
-        if (token.empty() || token.front() != m_syntax.argSep)
-            return; // what follows is judged by parseComment
-        token.setStart(token.start() + 1);
-        m_syntax.filter2Token(token, m_syntax.argumentFilter);
+        if (count < inlineSpans) {
+            spans[count] = token;
+        } else {
+            if (count == inlineSpans)
+                manySpans.assign(spans, spans + inlineSpans);
+            manySpans.push_back(token);
+        }
+        ++count;
+        scan.next(token);
+        if (token.empty() || scan.front(token) != m_syntax.argSep)
+            break; // what follows is judged by parseComment
+        ++token.start;
+        scan.cut(token, m_syntax.argumentFilter);
     }
+    if (count == 0)
+        return token;
+    const Span* const texts = count <= inlineSpans ? spans : manySpans.data();
+    // Each argument's pointer shares the block.
+    const auto block = std::allocate_shared<AsmArgument[]>(ArenaAllocator<AsmArgument>(), count);
+    instruction.reserveArgs(count);
+    for (size_t index = 0; index < count; ++index) {
+        parseArgument(block[index], line, scan, texts[index]);
+        instruction.addArg(std::shared_ptr<AsmArgument>(block, &block[index]));
+    }
+    return token;
 }
 
-std::shared_ptr<AsmArgument> AsmParser::parseArgument(const AsmToken& token) {
-    auto arg = makePooledShared<AsmArgument>(token);
-    if (token.length() >= 2 && token.front() == m_syntax.symbolRefStart) {
-        const AsmToken name = token.substr(1, s_toEnd);
-        if (name.empty() || !m_syntax.identifierStart(name.front()) ||
-            !m_syntax.identifierFilter.accept(name.view()))
-            throw AsmSyntaxError(token.sourceLine(), name.toString()) << "Invalid symbol name";
-        arg->setSymbolName(name);
-        if (!resolveSymbol(*arg))
-            throw AsmUnresolvedSymbolError(token.sourceLine(), name.toString());
-        if (isVerbose()) {
-            const int lineNr = token.sourceLine() ? token.sourceLine()->lineNr() : 0;
-            Logging::writeText(7, stringCat("parsing: line ", lineNr, ", lookup of symbol '",
-                                            name.view(), "' gave value '",
-                                            arg->stringValue().view(), "'"));
-        }
+void AsmParser::parseArgument(AsmArgument& arg, const line_ptr& line, const LineScanner& scan,
+                              Span token) {
+    arg.setStringValue(AsmToken::fromSpan(line, token.start, token.finish));
+    if (token.length() >= 2 && scan.front(token) == m_syntax.symbolRefStart) {
+        const Span name{token.start + 1, token.finish};
+        if (!m_syntax.identifierStart(scan.front(name)) ||
+            !m_syntax.identifierFilter.accept(scan.view(name)))
+            throw AsmSyntaxError(line, std::string(scan.view(name))) << "Invalid symbol name";
+        arg.setSymbolName(AsmToken::fromSpan(line, name.start, name.finish));
+        if (!resolveSymbol(arg))
+            throw AsmUnresolvedSymbolError(line, std::string(scan.view(name)));
+        if (isVerbose())
+            Logging::writeText(7, stringCat("parsing: line ", line->lineNr(),
+                                            ", lookup of symbol '", scan.view(name),
+                                            "' gave value '", arg.stringValue().view(), "'"));
     }
-    parseArgValue(*arg);
-    return arg;
+    parseArgValue(arg);
 }
 
 void AsmParser::parseArgValue(AsmArgument& arg) {
+    // The value text may lie in another line: that of a symbol's definition.
     const AsmToken& value = arg.stringValue();
-    if (value.length() > 1) {
-        if (value.front() == m_syntax.addressRefStart) {
-            const AsmToken ref = value.substr(1, s_toEnd);
-            if (!m_syntax.identifierStart(ref.front()) ||
-                !m_syntax.identifierFilter.accept(ref.view()))
-                throw AsmSyntaxError(ref.sourceLine(), ref.start(), ref.length())
+    const std::string_view text = value.view();
+    if (text.size() > 1) {
+        if (text[0] == m_syntax.addressRefStart) {
+            if (!m_syntax.identifierStart(text[1]) ||
+                !m_syntax.identifierFilter.accept(text.substr(1)))
+                throw AsmSyntaxError(value.sourceLine(), value.start() + 1, text.size() - 1)
                     << "Invalid address label reference";
-            arg.setAddressLabel(ref);
+            arg.setAddressLabel(value.substr(1, s_toEnd));
             arg.setImmediate();
             return;
         }
-        if (CharFilters::isAlpha(value[0]) && CharFilters::isDigit(value[1])) {
-            arg.setIntValue(getArgumentValue(value.substr(1, s_toEnd), "Register"));
-            arg.setRegisterName(value[0]);
+        if (CharFilters::isAlpha(text[0]) && CharFilters::isDigit(text[1])) {
+            int_type number = 0;
+            if (!convertPlainInteger(text.substr(1), number))
+                number = getArgumentValue(value, 1, "Register");
+            arg.setIntValue(number);
+            arg.setRegisterName(text[0]);
             return;
         }
     }
-    if (m_syntax.immediateFilter.accept(value.view())) {
-        arg.setIntValue(getArgumentValue(value, "Immediate"));
+    if (m_syntax.immediateFilter.accept(text)) {
+        int_type number = 0;
+        if (!convertPlainInteger(text, number))
+            number = getArgumentValue(value, 0, "Immediate");
+        arg.setIntValue(number);
         arg.setImmediate();
         return;
     }
     throw AsmSyntaxError(value.sourceLine(), value.toString()) << "Invalid argument";
 }
 
-AsmParser::int_type AsmParser::getArgumentValue(const AsmToken& text, const char* kind) {
+AsmParser::int_type AsmParser::getArgumentValue(const AsmToken& value, size_t skip,
+                                                const char* kind) {
     const char* reason = nullptr;
     std::string otherReason;
     try {
-        int64_t value = 0;
-        stringToInt(value, text.view());
-        return value;
+        int64_t number = 0;
+        stringToInt(number, value.view().substr(skip));
+        return number;
     } catch (const std::out_of_range& e) {
         otherReason = e.what();
     } catch (const std::invalid_argument&) {
@@ -318,6 +390,7 @@ AsmParser::int_type AsmParser::getArgumentValue(const AsmToken& text, const char
     } catch (const std::exception& e) {
         otherReason = e.what();
     }
+    const AsmToken text = value.substr(skip, s_toEnd);
     AsmSyntaxError error(text.sourceLine(), text.toString());
     error << "AsmParser: Invalid " << kind << " argument: ";
     if (reason)
@@ -339,32 +412,36 @@ void AsmParser::scanText(AsmToken& token, const CharFilter& filter) {
     token.setSpan(token.start(), finish);
 }
 
-void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken& token) {
-    token.stripFront();
-    if (token.empty() && token.hasSource()) {
+void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, const line_ptr& line,
+                             const LineScanner& scan, Span token) {
+    scan.stripFront(token);
+    if (token.empty()) {
         // An empty span that stopped at a character no rule takes (a NUL, '%', a byte
         // above 0x7F, ...) is no end of the statement: the rest of the line is reported.
-        AsmToken rest = token;
-        rest.next();
-        if (!rest.empty() && rest.front() != m_syntax.commentStart &&
-            !CharFilters::isEndOfLine(rest.front()))
-            throw AsmSyntaxError(rest.sourceLine(), rest.start(), rest.length())
+        Span rest = token;
+        scan.next(rest);
+        if (!rest.empty() && scan.front(rest) != m_syntax.commentStart &&
+            !CharFilters::isEndOfLine(scan.front(rest)))
+            throw AsmSyntaxError(line, rest.start, rest.length())
                 << "AsmParser: spurious characters after statement";
-    }
-    if (token.empty() || !token.hasSource() || token.start() >= token.lineLength() ||
-        CharFilters::isEndOfLine(token.front()))
         return;
-    if (token.front() != m_syntax.commentStart)
-        throw AsmSyntaxError(token.sourceLine(), token.start(), token.length())
+    }
+    if (token.start >= scan.text().size() || CharFilters::isEndOfLine(scan.front(token)))
+        return;
+    if (scan.front(token) != m_syntax.commentStart)
+        throw AsmSyntaxError(line, token.start, token.length())
             << "AsmParser: spurious characters after statement";
+    // What follows only shapes the comment that is kept.
+    if (m_config.keepComments)
+        keepComment(statement, AsmToken::fromSpan(line, token.start + 1, token.finish));
+}
 
-    token.setStart(token.start() + 1);
+void AsmParser::keepComment(std::shared_ptr<AsmStatement>& statement, AsmToken token) {
     scanText(token, m_syntax.commentFilter);
-
-    const bool multiLine = hasNumberedMultiLine(token);
-    if (multiLine) {
+    const auto& line = token.sourceLine();
+    if (line && line->lineNr() > 0 && line->isMultiLine()) {
         // Comment lines that directly follow belong to the same comment.
-        const std::string_view text = token.sourceLine()->view();
+        const std::string_view text = line->view();
         size_t pos = token.finish();
         while (pos < text.size() && CharFilters::isEndOfLine(text[pos])) {
             ++pos;
@@ -378,15 +455,10 @@ void AsmParser::parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken&
             token.setSpan(token.start(), pos);
         }
     }
-
-    if (m_config.keepComments) {
-        if (statement)
-            statement->setComment(token);
-        else if (m_config.keepCommentLines)
-            statement = makePooledShared<AsmStatement>(token);
-    }
-    if (multiLine)
-        token.next();
+    if (statement)
+        statement->setComment(token);
+    else if (m_config.keepCommentLines)
+        statement = makeArenaShared<AsmStatement>(token);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -46,7 +46,7 @@ public:
         bool writeCommentLines = true;  // write comment-only statements
         bool writeDirectives = true;    // write directives
         // Directive keywords kept even when keepAllDirectives is false.
-        std::unordered_set<std::string, AsmTokenHash, std::equal_to<>> m_keepDirectives;
+        std::unordered_set<std::string, AsmTokenHash, AsmTokenEqual> m_keepDirectives;
 
         void keepNoDirectives() { m_keepDirectives.clear(); }
         void keepDirective(const std::string& directive) { m_keepDirectives.insert(directive); }
@@ -91,7 +91,7 @@ public:
     // overwritten. Looked up with tokens without building a string.
     class SymbolTable {
     public:
-        using map_t = std::unordered_map<std::string, Symbol, AsmTokenHash, std::equal_to<>>;
+        using map_t = std::unordered_map<std::string, Symbol, AsmTokenHash, AsmTokenEqual>;
         using iterator = map_t::iterator;
         using const_iterator = map_t::const_iterator;
 
@@ -192,14 +192,30 @@ public:
     static void alignToColumn(std::ostream& os, int target, int& column);
 
 private:
+    // A span [start, finish) of the line being parsed. No default values: a line's spans are
+    // collected in a local array that need not be cleared first.
+    struct Span {
+        size_t start;
+        size_t finish;
+        size_t length() const { return finish - start; }
+        bool empty() const { return finish == start; }
+    };
+    class LineScanner;
+
     void init();
     void initializeParsing();
     std::shared_ptr<AsmStatement> parseLine(const line_ptr& line);
-    void parseInstruction(std::shared_ptr<AsmInstruction>& instruction, AsmToken& token);
-    std::shared_ptr<AsmArgument> parseArgument(const AsmToken& token);
+    // `token` is the text after the mnemonic; returns what follows the arguments.
+    Span parseInstruction(AsmInstruction& instruction, const line_ptr& line,
+                          const LineScanner& scan, Span token);
+    void parseArgument(AsmArgument& arg, const line_ptr& line, const LineScanner& scan, Span token);
     void parseArgValue(AsmArgument& arg);
-    static int_type getArgumentValue(const AsmToken& text, const char* kind);
-    void parseComment(std::shared_ptr<AsmStatement>& statement, AsmToken& token);
+    // The number in the value's text from `skip` characters on.
+    static int_type getArgumentValue(const AsmToken& value, size_t skip, const char* kind);
+    void parseComment(std::shared_ptr<AsmStatement>& statement, const line_ptr& line,
+                      const LineScanner& scan, Span token);
+    // `token` starts after the comment character.
+    void keepComment(std::shared_ptr<AsmStatement>& statement, AsmToken token);
     // Like AsmSyntax::filter2Token, but without the single-character tokens: free text
     // (comments, directive values) may begin with any character.
     static void scanText(AsmToken& token, const CharFilter& filter);

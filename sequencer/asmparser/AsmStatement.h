@@ -4,6 +4,7 @@
 // all statements (AsmStatement), directive statements (AsmDirective) and the interface of the
 // handlers that process directives (AsmDirectiveProcessor). Instructions are in AsmInstruction.h.
 
+#include "base/utils/ArenaAllocator.h"
 #include "base/utils/SourceLine.h"
 #include "sequencer/asmparser/AsmToken.h"
 
@@ -49,8 +50,8 @@ public:
     explicit AsmStatement(const AsmToken& comment);
     AsmStatement(const AsmToken& comment, AsmType type);
     AsmStatement(const line_ptr& line, AsmType type);
-    AsmStatement(const AsmStatement&) = default;
-    AsmStatement& operator=(const AsmStatement&) = default;
+    AsmStatement(const AsmStatement& other);
+    AsmStatement& operator=(const AsmStatement& other);
 
     virtual ~AsmStatement();
     // Back to the freshly constructed state, kind EMPTY.
@@ -60,8 +61,8 @@ public:
     virtual AsmInstruction* asInstruction() noexcept { return nullptr; }
     virtual const AsmInstruction* asInstruction() const noexcept { return nullptr; }
 
-    bool hasComment() const { return !m_comment.empty(); }
-    const AsmToken& comment() const { return m_comment; }
+    bool hasComment() const { return m_comment && !m_comment->empty(); }
+    const AsmToken& comment() const { return m_comment ? *m_comment : s_emptyToken; }
     // An EMPTY statement becomes COMMENT_ONLY; a statement without a line takes the
     // comment's line when that line has a number.
     void setComment(const AsmToken& comment);
@@ -79,7 +80,8 @@ protected:
     void adoptCommentLine();
 
     line_ptr m_sourceLine;
-    AsmToken m_comment;
+    // Held apart, as few statements keep a comment.
+    ArenaUniquePtr<AsmToken> m_comment;
     AsmType m_type;
 };
 

@@ -5,6 +5,7 @@
 
 #include "base/utils/CharFilter.h"
 #include "base/utils/SourceLine.h"
+#include "base/utils/stringUtils.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -28,6 +29,13 @@ public:
     // A negative length stops that many characters before the end of the line; when its
     // magnitude reaches the line length the token is the empty span at offset 0.
     AsmToken(const line_ptr& line, size_t start, int length) noexcept;
+    // The span [start, finish) of the line, clamped to it.
+    static AsmToken fromSpan(const line_ptr& line, size_t start, size_t finish) noexcept {
+        AsmToken token;
+        token.m_source = line;
+        token.setSpan(start, finish);
+        return token;
+    }
     // These make a new SourceLine (number 0, no source name) from the text and cover all of it.
     explicit AsmToken(const std::string& text);
     explicit AsmToken(std::string&& text);
@@ -120,16 +128,24 @@ std::ostream& operator<<(std::ostream& os, const AsmToken& token);
 // std::equal_to<>) can be searched with a token or a string_view without building a string.
 struct AsmTokenHash {
     using is_transparent = void;
-    size_t operator()(std::string_view text) const noexcept {
-        return std::hash<std::string_view>{}(text);
-    }
-    size_t operator()(const std::string& text) const noexcept {
-        return std::hash<std::string_view>{}(text);
-    }
+    size_t operator()(std::string_view text) const noexcept { return hashText(text); }
+    size_t operator()(const std::string& text) const noexcept { return hashText(text); }
     size_t operator()(const char* text) const noexcept {
-        return std::hash<std::string_view>{}(text ? std::string_view(text) : std::string_view());
+        return hashText(text ? std::string_view(text) : std::string_view());
     }
-    size_t operator()(const AsmToken& token) const noexcept {
-        return std::hash<std::string_view>{}(token.view());
+    size_t operator()(const AsmToken& token) const noexcept { return hashText(token.view()); }
+};
+
+// Transparent equality over the text, the partner of AsmTokenHash.
+struct AsmTokenEqual {
+    using is_transparent = void;
+    bool operator()(std::string_view a, std::string_view b) const noexcept {
+        return equalText(a, b);
+    }
+    bool operator()(const AsmToken& a, std::string_view b) const noexcept {
+        return equalText(a.view(), b);
+    }
+    bool operator()(std::string_view a, const AsmToken& b) const noexcept {
+        return equalText(a, b.view());
     }
 };

@@ -2,12 +2,15 @@
 #define SEQPROCESSOR_SEQIDNAMELUT_H
 
 // Lookup table whose elements are reachable by a small dense numeric id (a vector index) and
-// by name (one hash probe). Fields, arguments, instruction variants and instruction families
-// are kept in it; the key functor F says how an element's id and name are found.
+// by name (a hash probe, or in a small table a comparison with each name). Fields, arguments,
+// instruction variants and instruction families are kept in it; the key functor F says how an
+// element's id and name are found.
 
+#include "base/utils/stringUtils.h"
 #include "sequencer/seqprocessor/SeqField.h"
 #include "sequencer/seqprocessor/SeqProcError.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <functional>
 #include <iterator>
@@ -16,7 +19,6 @@
 #include <string_view>
 #include <type_traits>
 #include <typeinfo>
-#include <unordered_map>
 #include <vector>
 
 // Key functor for elements with id() and hasId().
@@ -31,14 +33,6 @@ template <typename T> struct SeqIdNameFunc : SeqIdFunc<T> {
     static bool hasName(const T& t) { return !t.name().empty(); }
 };
 
-// Transparent hash so that a name held as a view is looked up without building a string.
-struct SeqNameHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view s) const noexcept {
-        return std::hash<std::string_view>{}(s);
-    }
-};
-
 template <typename T, typename F> class SeqIdNameLUT {
 public:
     using value_type = T;
@@ -48,7 +42,6 @@ public:
 
 private:
     using id_vector = std::vector<pointer_type>;
-    using name_map = std::unordered_map<std::string, pointer_type, SeqNameHash, std::equal_to<>>;
 
 public:
     // Iterates over the elements in ascending id order, skipping empty slots.
@@ -114,8 +107,24 @@ public:
         return id < m_LUTbyId.size() ? m_LUTbyId[id] : s_null;
     }
     const pointer_type& find(std::string_view name) const {
-        const auto it = m_LUTbyName.find(name);
-        return it != m_LUTbyName.end() ? it->second : s_null;
+        if (!m_nameIndex.empty()) {
+            const std::size_t mask = m_nameIndex.size() - 1;
+            for (std::size_t slot = hashText(name) & mask;; slot = (slot + 1) & mask) {
+                const id_t entry = m_nameIndex[slot];
+                if (entry == 0)
+                    return s_null;
+                const pointer_type& p = m_LUTbyId[entry - 1];
+                if (equalText(F::name(*p), name))
+                    return p;
+            }
+        }
+        // A small table (the variants of one mnemonic, the fields of one definition) is
+        // searched by comparing names; it is cheaper to fill and no slower to search than
+        // a hash map.
+        for (const pointer_type& p : m_LUTbyId)
+            if (p && F::hasName(*p) && equalText(F::name(*p), name))
+                return p;
+        return s_null;
     }
     const pointer_type& operator[](id_t id) const { return find(id); }
     const pointer_type& operator[](std::string_view name) const { return find(name); }
@@ -148,10 +157,24 @@ public:
 
 private:
     static inline const pointer_type s_null{};
+    // Tables of this many elements and more keep a name index.
+    static constexpr std::size_t s_indexFrom = 9;
+
+    // Enters the name of the element with that id into `index`, which has a free slot.
+    static void indexName(std::vector<id_t>& index, std::string_view name, std::size_t id) {
+        const std::size_t mask = index.size() - 1;
+        std::size_t slot = hashText(name) & mask;
+        while (index[slot] != 0)
+            slot = (slot + 1) & mask;
+        index[slot] = static_cast<id_t>(id + 1);
+    }
 
     std::size_t m_size = 0;
     id_vector m_LUTbyId;
-    name_map m_LUTbyName;
+    // The names of a larger table, by open addressing: a power of two of slots, at least
+    // twice the elements, each 0 (free) or the id + 1 of a named element. Empty for a small
+    // table, which is searched by comparing names.
+    std::vector<id_t> m_nameIndex;
 };
 
 template <typename T, typename F> void SeqIdNameLUT<T, F>::add(pointer_type p) {
@@ -161,19 +184,29 @@ template <typename T, typename F> void SeqIdNameLUT<T, F>::add(pointer_type p) {
         throw SeqProcUninitializedError(std::string("Adding unitialized element lookup table."));
     const bool named = F::hasName(*p);
     if (named) {
-        const auto it = m_LUTbyName.find(std::string_view(F::name(*p)));
-        if (it != m_LUTbyName.end() && it->second)
-            throw duplicateError(*it->second, *p);
+        const pointer_type& existing = find(std::string_view(F::name(*p)));
+        if (existing)
+            throw duplicateError(*existing, *p);
     }
     const std::size_t k = F::id(*p);
     if (k < m_LUTbyId.size() && m_LUTbyId[k])
         throw duplicateError(*m_LUTbyId[k], *p);
-
     // Allocate first, so that nothing below can fail half-way.
     if (k >= m_LUTbyId.size())
         m_LUTbyId.reserve(k + 1);
-    if (named)
-        m_LUTbyName.insert_or_assign(std::string(F::name(*p)), p);
+    const std::size_t elements = m_size + 1;
+    if (elements >= s_indexFrom && elements * 2 > m_nameIndex.size()) {
+        // A new index, twice as large as the last one.
+        std::vector<id_t> index(std::max<std::size_t>(16, m_nameIndex.size() * 2), 0);
+        while (index.size() < elements * 2)
+            index.resize(index.size() * 2);
+        for (std::size_t id = 0; id < m_LUTbyId.size(); ++id)
+            if (m_LUTbyId[id] && F::hasName(*m_LUTbyId[id]))
+                indexName(index, F::name(*m_LUTbyId[id]), id);
+        m_nameIndex = std::move(index);
+    }
+    if (named && !m_nameIndex.empty())
+        indexName(m_nameIndex, F::name(*p), k);
     if (k >= m_LUTbyId.size())
         m_LUTbyId.resize(k + 1);
     m_LUTbyId[k] = std::move(p);

@@ -114,24 +114,11 @@ void SeqInstructionSet::getVersion(version_t& major, version_t& minor) const {
     minor = m_minorVersion;
 }
 
-bool SeqInstructionSet::writeOpcodeField(instruction_t& word, unsigned opcode) const {
-    if (opcode > m_opcodeMask)
-        throwBug("seqprocessor/SeqInstructionSet", 212, "writeOpcodeField",
-                 "opcode " + std::to_string(opcode) + " is out of range " +
-                     std::to_string(m_opcodeMask));
-    word = (word & ~(m_opcodeMask << m_opcodeShift)) |
-           ((instruction_t{opcode} & m_opcodeMask) << m_opcodeShift);
-    return true;
-}
-
-bool SeqInstructionSet::writeSelectField(instruction_t& word, unsigned select) const {
-    if (select > m_selectMask)
-        throwBug("seqprocessor/SeqInstructionSet", 221, "writeSelectField",
-                 "select " + std::to_string(select) + " is out of range " +
-                     std::to_string(m_selectMask));
-    word = (word & ~(m_selectMask << m_selectShift)) |
-           ((instruction_t{select} & m_selectMask) << m_selectShift);
-    return true;
+void SeqInstructionSet::throwFieldRange(int line, const char* function, const char* what,
+                                        unsigned value, instruction_t mask) {
+    throwBug("seqprocessor/SeqInstructionSet", line, function,
+             std::string(what) + " " + std::to_string(value) + " is out of range " +
+                 std::to_string(mask));
 }
 
 bool SeqInstructionSet::writeBaseFields(instruction_t& word, const SeqInstructionDef& def) const {

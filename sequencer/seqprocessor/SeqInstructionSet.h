@@ -154,8 +154,20 @@ public:
     }
 
     // Writing: a value beyond the field's mask is an internal error.
-    bool writeOpcodeField(instruction_t& word, unsigned opcode) const;
-    bool writeSelectField(instruction_t& word, unsigned select) const;
+    bool writeOpcodeField(instruction_t& word, unsigned opcode) const {
+        if (opcode > m_opcodeMask)
+            throwFieldRange(212, "writeOpcodeField", "opcode", opcode, m_opcodeMask);
+        word = (word & ~(m_opcodeMask << m_opcodeShift)) |
+               ((instruction_t{opcode} & m_opcodeMask) << m_opcodeShift);
+        return true;
+    }
+    bool writeSelectField(instruction_t& word, unsigned select) const {
+        if (select > m_selectMask)
+            throwFieldRange(221, "writeSelectField", "select", select, m_selectMask);
+        word = (word & ~(m_selectMask << m_selectShift)) |
+               ((instruction_t{select} & m_selectMask) << m_selectShift);
+        return true;
+    }
     bool writeBaseFields(instruction_t& word, const SeqInstructionDef& def) const;
 
     // Checking: opcode and select within their fields, no overlapping fields.
@@ -170,6 +182,9 @@ public:
     version_t minorVersion() const { return m_minorVersion; }
 
 private:
+    [[noreturn]] static void throwFieldRange(int line, const char* function, const char* what,
+                                             unsigned value, instruction_t mask);
+
     static inline const def_pointer s_noDefinition{};
 
     version_t m_majorVersion = 0;

@@ -7,11 +7,18 @@
 #include "sequencer/seqprocessor/SeqProcError.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
 #include <utility>
 
 template <typename memory_t, typename address_t> class SeqMemory {
+    // Owned storage comes from calloc: words must be plain numbers.
+    static_assert(std::is_trivially_default_constructible_v<memory_t> &&
+                  std::is_trivially_destructible_v<memory_t>);
+
 public:
     // No storage, size 0.
     explicit SeqMemory(const std::string& name) : m_name(name) {}
@@ -73,9 +80,13 @@ public:
             m_ownedStorage.reset();
             m_memory = memory;
         } else {
-            // Value-initialised: a program that runs past its last word reads 0 ("illegal"),
-            // the same on every run.
-            m_ownedStorage = size > 0 ? std::make_unique<memory_t[]>(size) : nullptr;
+            // Cleared: a program that runs past its last word reads 0 ("illegal"), the same
+            // on every run. calloc leaves memory fresh from the system untouched (it is zero
+            // already), so the pages of a large memory are only touched where it is used.
+            m_ownedStorage.reset(
+                size > 0 ? static_cast<memory_t*>(std::calloc(size, sizeof(memory_t))) : nullptr);
+            if (size > 0 && !m_ownedStorage)
+                throw std::bad_alloc();
             m_memory = m_ownedStorage.get();
         }
         m_size = size;
@@ -91,8 +102,11 @@ private:
     memory_t* m_memory = nullptr;
     address_t m_size = 0;
     std::string m_name;
+    struct FreeStorage {
+        void operator()(memory_t* storage) const noexcept { std::free(storage); }
+    };
     // Set when the storage is owned (the owning flag); freed with this object.
-    std::unique_ptr<memory_t[]> m_ownedStorage;
+    std::unique_ptr<memory_t, FreeStorage> m_ownedStorage;
 };
 
 #endif

@@ -26,9 +26,13 @@ public:
     // Owned memories of the given sizes (instruction words, registers), cleared to 0.
     SeqProcessor(const SeqInstructionSet& instructionSet, address_t instrMemSize,
                  address_t dataMemSize);
+    // The same, taking over a set made for it instead of copying it.
+    SeqProcessor(SeqInstructionSet&& instructionSet, address_t instrMemSize, address_t dataMemSize);
     // With a non-null instrMem the instruction memory is that external array (not owned,
     // left as given); with null it is allocated and owned.
     SeqProcessor(const SeqInstructionSet& instructionSet, instruction_t* instrMem,
+                 address_t instrMemSize, address_t dataMemSize);
+    SeqProcessor(SeqInstructionSet&& instructionSet, instruction_t* instrMem,
                  address_t instrMemSize, address_t dataMemSize);
     SeqProcessor(const SeqProcessor&) = delete;
     SeqProcessor& operator=(const SeqProcessor&) = delete;

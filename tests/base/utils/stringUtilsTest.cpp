@@ -102,9 +102,9 @@ TEST(StringToIntTest, SixtyFourBitsSaturateAndUnsignedAcceptsMinus) {
     EXPECT_EQ(u, std::numeric_limits<uint64_t>::max());
 }
 
-// Plain decimal texts take a shortcut past the C routine; every text must still convert as
-// strtoll and strtoull convert it.
-TEST(StringToIntTest, DecimalTextsConvertAsTheCRoutinesDo) {
+// Plain decimal, hexadecimal and octal texts take a shortcut past the C routine; every text
+// must still convert as strtoll and strtoull convert it.
+TEST(StringToIntTest, NumberTextsConvertAsTheCRoutinesDo) {
     const char* const texts[] = {"0",
                                  "-0",
                                  "7",
@@ -124,7 +124,28 @@ TEST(StringToIntTest, DecimalTextsConvertAsTheCRoutinesDo) {
                                  "--1",
                                  "1-",
                                  "12a",
-                                 "0x1F"};
+                                 "0x1F",
+                                 "0x1f",
+                                 "0X1aB",
+                                 "-0x1F",
+                                 "0x",
+                                 "-0x",
+                                 "0x-1",
+                                 "0x1g",
+                                 "0xg",
+                                 "0xfffffffffffffff",
+                                 "-0xfffffffffffffff",
+                                 "0xffffffffffffffff",
+                                 "0x10000000000000000",
+                                 "017",
+                                 "-017",
+                                 "00",
+                                 "019",
+                                 "0178",
+                                 "077777777777777777777",
+                                 "0777777777777777777777",
+                                 "01777777777777777777777",
+                                 "-01777777777777777777777"};
     for (const char* text : texts) {
         SCOPED_TRACE(std::string("'") + text + "'");
         char* end = nullptr;
@@ -160,6 +181,26 @@ TEST(StringToIntTest, TextWithNulByteIsInvalidAndLongTextIsHandled) {
     EXPECT_EQ(result, 7);
     EXPECT_THROW(stringToInt(result, std::string(100, '1') + "z"), std::invalid_argument);
     EXPECT_THROW(stringToInt(result, std::string(100, '1')), std::out_of_range);
+}
+
+// Both read texts a word at a time; a byte left out of either would go unnoticed by every
+// text of ordinary length. Changing any one byte of any length must change the result.
+TEST(StringUtilsTest, EqualTextAndHashTextSeeEveryByte) {
+    for (size_t length = 0; length <= 40; ++length) {
+        std::string text;
+        for (size_t i = 0; i < length; ++i)
+            text.push_back(static_cast<char>('a' + i % 26));
+        const std::string copy = text;
+        EXPECT_TRUE(equalText(text, copy)) << "length " << length;
+        EXPECT_EQ(hashText(text), hashText(copy)) << "length " << length;
+        EXPECT_FALSE(equalText(text, text + "x")) << "length " << length;
+        for (size_t i = 0; i < length; ++i) {
+            std::string changed = text;
+            changed[i] = '#';
+            EXPECT_FALSE(equalText(text, changed)) << "length " << length << ", byte " << i;
+            EXPECT_NE(hashText(text), hashText(changed)) << "length " << length << ", byte " << i;
+        }
+    }
 }
 
 TEST(StringUtilsTest, DecimalStringLength) {

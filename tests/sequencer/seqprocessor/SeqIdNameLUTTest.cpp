@@ -52,6 +52,35 @@ TEST(SeqIdNameLUTTest, NameLookupIsExactAndAcceptsViews) {
     EXPECT_EQ(table["REG1"]->id(), 1u);
 }
 
+// Small tables are searched by comparing names, larger ones through a name index made when
+// they grow; both must find exactly the names present, also past empty id slots and unnamed
+// elements, and reject a name given twice.
+TEST(SeqIdNameLUTTest, NameLookupFindsTheSameInSmallAndLargeTables) {
+    for (id_t size = 1; size <= 40; ++size) {
+        SCOPED_TRACE("elements: " + std::to_string(size));
+        SeqFieldTable table;
+        for (id_t id = 0; id < size; ++id) {
+            // Every third id stays empty, and one element has no name.
+            const id_t slot = id + id / 2;
+            const std::string name = id == 1 ? "" : "F" + std::to_string(slot);
+            table.add(SeqFieldInit{slot, name.c_str(), 3, 0});
+        }
+        for (id_t id = 0; id < size; ++id) {
+            const id_t slot = id + id / 2;
+            if (id == 1)
+                continue;
+            ASSERT_NE(table.find("F" + std::to_string(slot)), nullptr);
+            EXPECT_EQ(table.find("F" + std::to_string(slot))->id(), slot);
+        }
+        EXPECT_EQ(table.find(""), nullptr);
+        EXPECT_EQ(table.find("F"), nullptr);
+        EXPECT_EQ(table.find("F99"), nullptr);
+        EXPECT_THROW(table.add(SeqFieldInit{99, "F0", 3, 0}), SeqProcDuplicateError);
+        EXPECT_EQ(table.find(99), nullptr);
+        EXPECT_EQ(table.size(), size);
+    }
+}
+
 TEST(SeqIdNameLUTTest, EmptyNameIsReachableByIdOnlyAndNeverClashes) {
     SeqFieldTable table;
     table.add(SeqFieldInit{1, "", 3, 0});
