@@ -71,7 +71,7 @@ bool seq_listing::readSource(SourceReader& reader, const AsmContainer& statement
         while (const auto line = reader.nextLine()) {
             const auto found = addressOfLine.find(line->lineNr());
             m_lines.push_back(
-                {found != addressOfLine.end() ? found->second : s_noAddress, line->text()});
+                {found != addressOfLine.end() ? found->second : s_noAddress, line->toString()});
         }
     } catch (const std::exception& error) {
         message = error.what();

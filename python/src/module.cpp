@@ -96,7 +96,7 @@ std::vector<DiagnosticData> diagnosticsOf(const AsmErrorList& errors, const std:
                 d.length = ref.errorLength();
             }
             d.message = sourceError->streamedMessage();
-            d.source = line.text();
+            d.source = line.toString();
             result.push_back(std::move(d));
         }
         if (result.size() == before)
