@@ -75,13 +75,11 @@ int runAssembly(const std::string& inputfile, const std::string& outfilebase, in
     for (int k = 1; k <= repetitions; ++k) {
         result = driver.assembleFile(inputfile, errors);
         memUsage = print_mem_usage(memUsage, k);
-        if (result != 0 && k < repetitions && Logging::getLogLevel() >= 6) {
-            Logging::writeText(6, errors);
+        if (result != 0 && k < repetitions && Logging::isLogLevelActive(LogLevel::info)) {
+            Logging::writeText(LogLevel::info, errors);
         }
     }
-    if (Logging::getLogLevel() >= 6) {
-        Logging::writeText(6, errors);
-    }
+    Logging::writeText(LogLevel::info, errors);
     // A hex file that could not be written is a failure, like an input that cannot be read.
     if (result == 0 && !driver.saveHexOutput(outfilebase + ".hex")) {
         result = 1;

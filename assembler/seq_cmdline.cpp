@@ -36,8 +36,8 @@ void seq_cmdline::printHelp() const {
 }
 
 void seq_cmdline::logError(const char* format, const char* argument) {
-    if (Logging::getLogLevel() >= 3) {
-        Logging::write(3, format, argument);
+    if (Logging::isLogLevelActive(LogLevel::error)) {
+        Logging::write(LogLevel::error, format, argument);
     }
 }
 
@@ -72,9 +72,7 @@ int seq_cmdline::parse(int argc, char* argv[]) {
         const char* argument = argv[i];
         if (argument[0] != '-') {
             if (++nonOptionArguments > 1) {
-                if (Logging::getLogLevel() >= 3) {
-                    Logging::write(3, "Too many non-option arguments");
-                }
+                Logging::write(LogLevel::error, "Too many non-option arguments");
                 printHelp();
                 return 2;
             }

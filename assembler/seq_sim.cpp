@@ -202,6 +202,6 @@ std::string seq_sim::rt_log_text() const {
 }
 
 void seq_sim::print_rt_log(const std::string&) const {
-    if (Logging::getLogLevel() >= 6)
-        Logging::writeText(6, rt_log_text());
+    if (Logging::isLogLevelActive(LogLevel::info))
+        Logging::writeText(LogLevel::info, rt_log_text());
 }

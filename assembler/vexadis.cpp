@@ -41,15 +41,11 @@ int main(int argc, char* argv[]) {
     UIStr message;
     if (!hex.read(commandLine.inputfile(), driver.processor()->instructionMemSizeWords(),
                   message)) {
-        if (Logging::getLogLevel() >= 3) {
-            Logging::writeText(3, message);
-        }
+        Logging::writeText(LogLevel::error, message);
         return 1;
     }
     if (!driver.loadImage(hex.words(), message)) {
-        if (Logging::getLogLevel() >= 3) {
-            Logging::writeText(3, message);
-        }
+        Logging::writeText(LogLevel::error, message);
         return 1;
     }
     if (noAddresses) {
@@ -63,8 +59,9 @@ int main(int argc, char* argv[]) {
         undecodable = assembler.disassemble(std::cout);
         std::cout.flush();
         if (!std::cout) {
-            if (Logging::getLogLevel() >= 3) {
-                Logging::write(3, "Could not write the disassembly to standard output");
+            if (Logging::isLogLevelActive(LogLevel::error)) {
+                Logging::write(LogLevel::error,
+                               "Could not write the disassembly to standard output");
             }
             return 1;
         }
@@ -84,14 +81,14 @@ int main(int argc, char* argv[]) {
 
     const auto words = static_cast<unsigned>(hex.words().size());
     if (undecodable > 0) {
-        if (Logging::getLogLevel() >= 4) {
-            Logging::write(4, "%d of %u instruction words could not be decoded", undecodable,
-                           words);
+        if (Logging::isLogLevelActive(LogLevel::warning)) {
+            Logging::write(LogLevel::warning, "%d of %u instruction words could not be decoded",
+                           undecodable, words);
         }
         return 1;
     }
-    if (Logging::getLogLevel() >= 6) {
-        Logging::write(6, "disassembled %u instruction words", words);
+    if (Logging::isLogLevelActive(LogLevel::info)) {
+        Logging::write(LogLevel::info, "disassembled %u instruction words", words);
     }
     return 0;
 }

@@ -26,12 +26,6 @@ bool endsWith(const std::string& text, const std::string& suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-void logText(int level, const UIStr& text) {
-    if (Logging::getLogLevel() >= level) {
-        Logging::writeText(level, text);
-    }
-}
-
 // The listing of the program that `driver` holds, written after a profiled run.
 bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileOutput& out) {
     seq_listing listing;
@@ -41,7 +35,7 @@ bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileO
         FileSourceReader reader(inputfile);
         UIStr message;
         if (!listing.readSource(reader, driver.assembler()->asmStatements(), message)) {
-            logText(3, message);
+            Logging::writeText(LogLevel::error, message);
             return false;
         }
     }
@@ -51,7 +45,7 @@ bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileO
     else
         listing.writeText(out, profile);
     if (!out.commit()) {
-        logText(3, out.error());
+        Logging::writeText(LogLevel::error, out.error());
         return false;
     }
     return true;
@@ -120,17 +114,17 @@ int main(int argc, char* argv[]) {
         seq_hex_file hex;
         UIStr message;
         if (!hex.read(inputfile, driver.processor()->instructionMemSizeWords(), message)) {
-            logText(3, message);
+            Logging::writeText(LogLevel::error, message);
             return 1;
         }
         if (!driver.loadImage(hex.words(), message)) {
-            logText(3, message);
+            Logging::writeText(LogLevel::error, message);
             return 1;
         }
     } else {
         UIStr report;
         const int result = driver.assembleFile(inputfile, report);
-        logText(6, report);
+        Logging::writeText(LogLevel::info, report);
         if (result != 0) {
             return seq_cmdline::toExitStatus(result);
         }
@@ -144,7 +138,7 @@ int main(int argc, char* argv[]) {
     std::unique_ptr<seq_event_writer> eventWriter;
     if (!eventsFile.empty()) {
         if (!events.open(eventsFile)) {
-            logText(3, events.error());
+            Logging::writeText(LogLevel::error, events.error());
             return 1;
         }
         if (endsWith(eventsFile, ".csv"))
@@ -156,7 +150,7 @@ int main(int argc, char* argv[]) {
     FileOutput listing;
     if (!listingFile.empty()) {
         if (!listing.open(listingFile)) {
-            logText(3, listing.error());
+            Logging::writeText(LogLevel::error, listing.error());
             return 1;
         }
         simulator.setProfiling(true);
@@ -165,8 +159,8 @@ int main(int argc, char* argv[]) {
         sinks.add(&simulator.rt_log_sink());
     std::optional<LogOutput> logOutput;
     std::optional<seq_text_sink> logWriter;
-    if (Logging::isLogLevelActive(6)) {
-        logOutput.emplace(6);
+    if (Logging::isLogLevelActive(LogLevel::info)) {
+        logOutput.emplace(LogLevel::info);
         logWriter.emplace(*logOutput);
         sinks.add(&*logWriter);
     }
@@ -178,17 +172,17 @@ int main(int argc, char* argv[]) {
     if (logOutput)
         logOutput->finish();
     if (failed) {
-        logText(3, message);
-        logText(6, "Simulation interrupted");
+        Logging::writeText(LogLevel::error, message);
+        Logging::writeText(LogLevel::info, "Simulation interrupted");
     } else {
-        logText(6, "Simulation finished");
+        Logging::writeText(LogLevel::info, "Simulation finished");
     }
     simulator.printStats("");
     simulator.printTimers("");
 
     bool written = true;
     if (eventWriter && !events.commit()) {
-        logText(3, events.error());
+        Logging::writeText(LogLevel::error, events.error());
         written = false;
     }
     if (!listingFile.empty() && !writeListing(inputfile, isImage, driver, listing))
@@ -197,7 +191,7 @@ int main(int argc, char* argv[]) {
         const seq_timeline timeline(inputfile);
         UIStr error;
         if (!timeline.save(svgFile, simulator.get_rt_log(), error)) {
-            logText(3, error);
+            Logging::writeText(LogLevel::error, error);
             written = false;
         }
     }

@@ -71,8 +71,8 @@ bool Logging::open(const char* newProgName, int level, const char* newLogFileNam
         ownsLogFile = true;
         return true;
     }
-    if (getLogLevel() >= 2)
-        write(2, "Could not open log file '%s'", logFileName);
+    if (isLogLevelActive(LogLevel::critical))
+        write(LogLevel::critical, "Could not open log file '%s'", logFileName);
     return false;
 }
 
@@ -85,8 +85,8 @@ bool Logging::reopen() {
         ownsLogFile = true;
         return true;
     }
-    if (getLogLevel() >= 4)
-        write(4, "Could not reopen log file '%s'", logFileName);
+    if (isLogLevelActive(LogLevel::warning))
+        write(LogLevel::warning, "Could not reopen log file '%s'", logFileName);
     return false;
 }
 
@@ -226,18 +226,18 @@ std::string stringFormat(const char* format, ...) {
     va_end(args);
     if (needed < 0)
         buffer[0] = '\0';
-    if ((needed < 0 || needed >= static_cast<int>(sizeof buffer)) && Logging::getLogLevel() >= 4)
-        Logging::write(4, "stringFormat: output truncated");
+    if ((needed < 0 || needed >= static_cast<int>(sizeof buffer)) &&
+        Logging::isLogLevelActive(LogLevel::warning))
+        Logging::write(LogLevel::warning, "stringFormat: output truncated");
     return buffer;
 }
 
 void sigUsr1Handler(int /*signal*/) {
-    if (Logging::getLogLevel() >= 4)
-        Logging::write(4, "sigUsr1Handler not implemented");
+    Logging::write(LogLevel::warning, "sigUsr1Handler not implemented");
 }
 
 void throwBug(std::string_view file, int line, std::string_view function, std::string_view error) {
-    if (Logging::getLogLevel() >= 0) {
+    if (Logging::isLogLevelActive(LogLevel::emergency)) {
         std::string message("THROW_BUG: file='");
         message.append(file);
         message.append("', line=");
@@ -247,7 +247,7 @@ void throwBug(std::string_view file, int line, std::string_view function, std::s
         message.append("', error='");
         message.append(error);
         message.append("'");
-        Logging::writeText(0, message);
+        Logging::writeText(LogLevel::emergency, message);
     }
     std::exit(1);
 }

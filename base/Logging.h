@@ -9,6 +9,20 @@
 #include <string>
 #include <string_view>
 
+// The levels of messages, in syslog numbering; a message is written when its level is at most
+// the current one, so the current level Logging::quietLevel writes none.
+namespace LogLevel {
+inline constexpr int emergency = 0; // internal errors
+inline constexpr int alert = 1;
+inline constexpr int critical = 2;
+inline constexpr int error = 3;   // command-line problems
+inline constexpr int warning = 4; // failed assembly
+inline constexpr int notice = 5;
+inline constexpr int info = 6;  // results
+inline constexpr int debug = 7; // progress and caught errors
+inline constexpr int verbose = 8;
+} // namespace LogLevel
+
 class Logging {
 public:
     Logging() = delete;

@@ -55,9 +55,7 @@ bool SeqAssembler::asmSectionProcessLine(const std::shared_ptr<const SourceLine>
 void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
     m_parser.finish(errors);
     if (!errors.empty()) {
-        if (Logging::getLogLevel() >= 4) {
-            Logging::write(4, "SeqAssembler::assembleFinish: parsing failed");
-        }
+        Logging::write(LogLevel::warning, "SeqAssembler::assembleFinish: parsing failed");
         return;
     }
     m_timers.add(m_assembleTimer);
@@ -65,8 +63,9 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
 
     m_parser.assignInstructionAddresses(errors, 0, 1);
     if (!errors.empty()) {
-        if (Logging::getLogLevel() >= 4) {
-            Logging::write(4, "SeqAssembler::assemble: assignInstructionAddresses failed");
+        if (Logging::isLogLevelActive(LogLevel::warning)) {
+            Logging::write(LogLevel::warning,
+                           "SeqAssembler::assemble: assignInstructionAddresses failed");
         }
         return;
     }
@@ -88,16 +87,17 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
             const instruction_t word = assembleInstruction(*instruction);
             writeInstructionMem(static_cast<address_t>(instruction->address()), word);
         } catch (const AsmError& e) {
-            if (Logging::getLogLevel() >= 7) {
-                Logging::writeText(7, stringCat("SeqAssembler::assemble:loop: caught AsmError ('",
-                                                e.message(), "')"));
+            if (Logging::isLogLevelActive(LogLevel::debug)) {
+                Logging::writeText(LogLevel::debug,
+                                   stringCat("SeqAssembler::assemble:loop: caught AsmError ('",
+                                             e.message(), "')"));
             }
             errors.insert(e.shared_ptr_copy());
         } catch (const SeqProcMemoryError& e) {
-            if (Logging::getLogLevel() >= 7) {
-                Logging::writeText(7, stringCat("SeqAssembler::assemble:loop: caught "
-                                                "SeqProcMemoryError ('",
-                                                e.message(), "')"));
+            if (Logging::isLogLevelActive(LogLevel::debug)) {
+                Logging::writeText(LogLevel::debug, stringCat("SeqAssembler::assemble:loop: caught "
+                                                              "SeqProcMemoryError ('",
+                                                              e.message(), "')"));
             }
             errors.emplace<AsmProgramTooLongError>(stringCat(
                 "Program too long (",
@@ -133,17 +133,16 @@ int SeqAssembler::assemble(SourceReader& reader, AsmErrorList& errors) {
         const int n = m_parser.parse(reader, errors);
         m_timers.add(m_parser.getTimers());
         if (n > 0) {
-            if (Logging::getLogLevel() >= 7) {
-                Logging::write(7, "SeqAssembler::assemble: parsing failed with %d errors", n);
+            if (Logging::isLogLevelActive(LogLevel::debug)) {
+                Logging::write(LogLevel::debug,
+                               "SeqAssembler::assemble: parsing failed with %d errors", n);
             }
         } else {
-            if (Logging::getLogLevel() >= 7) {
-                Logging::write(7, "SeqAssembler::assemble: parsing succeeded");
-            }
+            Logging::write(LogLevel::debug, "SeqAssembler::assemble: parsing succeeded");
             asmSectionFinish(errors);
         }
     } catch (const AsmError& e) {
-        if (Logging::getLogLevel() >= 7) {
+        if (Logging::isLogLevelActive(LogLevel::debug)) {
             Logging::writeText(
                 7, stringCat("SeqAssembler::assemble: caught AsmError ('", e.message(), "')"));
         }

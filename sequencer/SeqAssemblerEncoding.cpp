@@ -58,9 +58,7 @@ private:
 };
 
 void logDebugText(const std::string& text) {
-    if (Logging::getLogLevel() >= 7) {
-        Logging::writeText(7, text);
-    }
+    Logging::writeText(LogLevel::debug, text);
 }
 
 } // namespace

@@ -179,8 +179,8 @@ int SeqAssembler::saveDisassemble(const std::string& fileName) {
 }
 
 void SeqAssembler::printTimers(const std::string& title) const {
-    if (Logging::getLogLevel() != Logging::quietLevel && Logging::getLogLevel() >= 6) {
-        Logging::writeText(6, stringCat(title, "\n", m_timers.report()));
+    if (Logging::isLogLevelActive(LogLevel::info)) {
+        Logging::writeText(LogLevel::info, stringCat(title, "\n", m_timers.report()));
     }
 }
 

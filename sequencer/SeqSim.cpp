@@ -165,19 +165,17 @@ bool SeqSim::simulate(int maxInstructions) {
     UIStr message;
     const bool result = simulate(maxInstructions, message);
     if (result) {
-        if (Logging::getLogLevel() >= 3)
-            Logging::writeText(3, message);
-        if (Logging::getLogLevel() >= 6)
-            Logging::write(6, "Simulation interrupted");
-    } else if (Logging::getLogLevel() >= 6) {
-        Logging::write(6, "Simulation finished");
+        Logging::writeText(LogLevel::error, message);
+        Logging::write(LogLevel::info, "Simulation interrupted");
+    } else if (Logging::isLogLevelActive(LogLevel::info)) {
+        Logging::write(LogLevel::info, "Simulation finished");
     }
     printStats("");
     return result;
 }
 
 void SeqSim::printStats(const std::string& prefix) const {
-    if (Logging::getLogLevel() < 6)
+    if (!Logging::isLogLevelActive(LogLevel::info))
         return;
     const double classicalFreq = m_SP != nullptr ? m_SP->classicalClockFreq() : 0.0;
     const double realtimeFreq = m_SP != nullptr ? m_SP->realtimeClockFreq() : 0.0;
@@ -188,18 +186,18 @@ void SeqSim::printStats(const std::string& prefix) const {
     std::snprintf(realtimeUs, sizeof realtimeUs, "%.3f",
                   static_cast<double>(m_realtimeTick) / realtimeFreq);
     // The prefix is the caller's text: it is written as it is, never used as a format.
-    Logging::writeText(6,
+    Logging::writeText(LogLevel::info,
                        stringCat(prefix, "\nSimulated ", m_numInstr, " instructions which took ",
                                  m_classicalTick, " classical cycles (", classicalUs, " us) and ",
                                  m_realtimeTick, " real-time cycles (", realtimeUs, " us)."));
 }
 
 void SeqSim::printTimers(const std::string& title) const {
-    if (Logging::getLogLevel() < 6)
+    if (!Logging::isLogLevelActive(LogLevel::info))
         return;
     std::ostringstream report;
     report << m_timers;
-    Logging::writeText(6, stringCat(title, "\nSimulation time:\n", report.str()));
+    Logging::writeText(LogLevel::info, stringCat(title, "\nSimulation time:\n", report.str()));
 }
 
 void SeqSim::stopTimers() {

@@ -53,12 +53,12 @@ Vexa::~Vexa() = default;
 void Vexa::registerAsmSection(AsmSection* section) {
     const std::string directive = section->asmSectionGetDirective();
     if (asmSectionMap.emplace(directive, section).second) {
-        if (Logging::getLogLevel() >= 7) {
-            Logging::write(7, "registered AsmSection handler for directive '%s'",
+        if (Logging::isLogLevelActive(LogLevel::debug)) {
+            Logging::write(LogLevel::debug, "registered AsmSection handler for directive '%s'",
                            directive.c_str());
         }
-    } else if (Logging::getLogLevel() >= 3) {
-        Logging::write(3,
+    } else if (Logging::isLogLevelActive(LogLevel::error)) {
+        Logging::write(LogLevel::error,
                        "Vexa::registerAsmSection: duplicate AsmSection handler for directive '%s'",
                        directive.c_str());
     }
@@ -92,16 +92,14 @@ int Vexa::assemble(SourceReader& reader, UIStr& text) {
         return 1;
     }
     for (const auto& [directive, section] : asmSectionMap) {
-        if (Logging::getLogLevel() >= 7) {
-            Logging::write(7, "starting section '%s'", directive.c_str());
+        if (Logging::isLogLevelActive(LogLevel::debug)) {
+            Logging::write(LogLevel::debug, "starting section '%s'", directive.c_str());
         }
         section->asmSectionStart(errors);
     }
     const auto code = asmSectionMap.find(".CODE");
     if (code == asmSectionMap.end()) {
-        if (Logging::getLogLevel() >= 0) {
-            Logging::write(0, "no AsmSection found for '.CODE'");
-        }
+        Logging::write(LogLevel::emergency, "no AsmSection found for '.CODE'");
         std::exit(1);
     }
     currentAsmSection = code->second;
@@ -119,8 +117,9 @@ int Vexa::assemble(SourceReader& reader, UIStr& text) {
                     }
                     const auto found = asmSectionMap.find(token.view());
                     if (found != asmSectionMap.end()) {
-                        if (Logging::getLogLevel() >= 6) {
-                            Logging::writeText(6, "found section '" + token.toString() + "'");
+                        if (Logging::isLogLevelActive(LogLevel::info)) {
+                            Logging::writeText(LogLevel::info,
+                                               "found section '" + token.toString() + "'");
                         }
                         currentAsmSection = found->second;
                         continue;
@@ -139,29 +138,27 @@ int Vexa::assemble(SourceReader& reader, UIStr& text) {
     }
 
     for (const auto& [directive, section] : asmSectionMap) {
-        if (Logging::getLogLevel() >= 7) {
-            Logging::write(7, "finishing section '%s'", directive.c_str());
+        if (Logging::isLogLevelActive(LogLevel::debug)) {
+            Logging::write(LogLevel::debug, "finishing section '%s'", directive.c_str());
         }
         section->asmSectionFinish(errors);
     }
     const int numErrors = static_cast<int>(errors.size());
 
-    if (Logging::getLogLevel() >= 7) {
-        Logging::writeText(7, vexaAsm->getTimers().report());
+    if (Logging::isLogLevelActive(LogLevel::debug)) {
+        Logging::writeText(LogLevel::debug, vexaAsm->getTimers().report());
     }
     if (numErrors == 0) {
-        if (Logging::getLogLevel() >= 7) {
-            Logging::write(7, "assembly completed");
-        }
+        Logging::write(LogLevel::debug, "assembly completed");
         assembled = true;
         return 0;
     }
-    if (Logging::getLogLevel() >= 4) {
-        Logging::write(4, "assembly failed with %d errors", numErrors);
+    if (Logging::isLogLevelActive(LogLevel::warning)) {
+        Logging::write(LogLevel::warning, "assembly failed with %d errors", numErrors);
     }
     text = errors.toStringFullReport("assembler");
-    if (text.empty() && Logging::getLogLevel() >= 4) {
-        Logging::write(4, "empty error message");
+    if (text.empty() && Logging::isLogLevelActive(LogLevel::warning)) {
+        Logging::write(LogLevel::warning, "empty error message");
     }
     return numErrors;
 }

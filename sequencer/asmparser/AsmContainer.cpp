@@ -11,7 +11,7 @@ namespace {
 constexpr const char* s_sourceFile = "asmparser/AsmContainer";
 
 bool isDebugTraceActive() {
-    return Logging::getLogLevel() > 7;
+    return Logging::isLogLevelActive(LogLevel::verbose);
 }
 
 // Addresses appear in the trace as 32-bit hexadecimal numbers.
@@ -23,7 +23,7 @@ std::string hex32(int64_t address) {
 
 // The text may come from the source, so it is written whole rather than through a format.
 void trace(const std::string& text) {
-    Logging::writeText(7, text);
+    Logging::writeText(LogLevel::debug, text);
 }
 
 // The statement as an instruction, when it is one that gets an address.

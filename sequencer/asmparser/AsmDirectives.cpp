@@ -112,10 +112,10 @@ void AsmParser::checkSymbolAdd(const std::pair<SymbolTable::iterator, bool>& res
         throw AsmDuplicateSymbolError({directive.sourceLine(), earlier.name.sourceLine()},
                                       directive.name().toString());
     }
-    if (Logging::getLogLevel() > 7)
-        Logging::writeText(7, stringCat("parse: line ", result.first->second.lineNr,
-                                        ", found symbol: ", directive.name().view(), " = '",
-                                        directive.value().view(), "'"));
+    if (Logging::isLogLevelActive(LogLevel::verbose))
+        Logging::writeText(LogLevel::debug, stringCat("parse: line ", result.first->second.lineNr,
+                                                      ", found symbol: ", directive.name().view(),
+                                                      " = '", directive.value().view(), "'"));
 }
 
 bool AsmParser::findSymbol(const AsmToken& name, AsmToken& value) const {

@@ -22,7 +22,7 @@ constexpr const char* s_sourceFile = "asmparser/AsmParser";
 constexpr int s_toEnd = INT_MAX;
 
 bool isVerbose() {
-    return Logging::getLogLevel() > 7;
+    return Logging::isLogLevelActive(LogLevel::verbose);
 }
 
 } // namespace
@@ -138,7 +138,7 @@ void AsmParser::processLine(const line_ptr& line, AsmErrorList& errors) {
         if (keep)
             m_statements.push_back(std::move(statement));
     } catch (const AsmError& e) {
-        if (Logging::getLogLevel() > 6)
+        if (Logging::isLogLevelActive(LogLevel::debug))
             Logging::writeText(
                 7, stringCat("AsmParser::processLine: caught AsmError ('", e.message(), "')"));
         errors.insert(e.shared_ptr_copy());
@@ -163,9 +163,9 @@ void AsmParser::assignInstructionAddresses(AsmErrorList& errors, address_t start
 }
 
 void AsmParser::printTimers() const {
-    if (Logging::getLogLevel() == Logging::quietLevel || !Logging::isLogLevelActive(6))
+    if (!Logging::isLogLevelActive(LogLevel::info))
         return;
-    Logging::writeText(6, m_timers.report());
+    Logging::writeText(LogLevel::info, m_timers.report());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -334,9 +334,10 @@ void AsmParser::parseArgument(AsmArgument& arg, const line_ptr& line, const Line
         if (!resolveSymbol(arg))
             throw AsmUnresolvedSymbolError(line, std::string(scan.view(name)));
         if (isVerbose())
-            Logging::writeText(7, stringCat("parsing: line ", line->lineNr(),
-                                            ", lookup of symbol '", scan.view(name),
-                                            "' gave value '", arg.stringValue().view(), "'"));
+            Logging::writeText(LogLevel::debug,
+                               stringCat("parsing: line ", line->lineNr(), ", lookup of symbol '",
+                                         scan.view(name), "' gave value '",
+                                         arg.stringValue().view(), "'"));
     }
     parseArgValue(arg);
 }
@@ -628,8 +629,8 @@ int AsmParser::unparse(std::ostream& os) const {
             if (statement)
                 unparseStatement(os, *statement);
         } catch (const std::exception& e) {
-            if (Logging::getLogLevel() > 2)
-                Logging::write(3, "%s", e.what());
+            if (Logging::isLogLevelActive(LogLevel::error))
+                Logging::write(LogLevel::error, "%s", e.what());
             ++failures;
         }
     }
