@@ -79,7 +79,7 @@ void SeqAssembler::asmSectionFinish(AsmErrorList& errors) {
         }
         const AsmInstruction* instruction = statement->asInstruction();
         if (instruction == nullptr) {
-            throwBug("SeqAssembler", 79, "asmSectionFinish",
+            throwBug("SeqAssembler", s_finishBugLine, "asmSectionFinish",
                      "AsmStatement of AsmType::INSTRUCTION is not an instance of the "
                      "AsmInstruction class");
         }

@@ -30,6 +30,11 @@ class SourceReader;
 
 class SeqAssembler : public AsmSection {
 public:
+    // The line numbers that the internal-error messages of SeqAssembler carry. They belong to
+    // the messages, not to where the code stands: keep them, do not replace them by __LINE__.
+    static constexpr int s_finishBugLine = 79;
+    static constexpr int s_encodeBugLine = 399;
+
     using instruction_t = uint64_t;
     using address_t = uint32_t;
 

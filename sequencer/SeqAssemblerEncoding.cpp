@@ -109,7 +109,7 @@ SeqAssembler::instruction_t SeqAssembler::assembleInstruction(const AsmInstructi
         const AsmArgument& argument = *args[i];
         const SeqArgument& argumentDef = *argumentDefs[i];
         if (!argument.hasIntValue()) {
-            throwBug("SeqAssembler", 399, "assembleInstruction",
+            throwBug("SeqAssembler", s_encodeBugLine, "assembleInstruction",
                      stringCat("No value determined for argument ", i + 1, ": '",
                                argument.stringValue().view(), "'"));
         }

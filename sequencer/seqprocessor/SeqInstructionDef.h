@@ -85,9 +85,12 @@ public:
     void addArgument(std::shared_ptr<const SeqArgument> arg);
 
     // The n-th argument, from 0; n >= numArgs() is an internal error.
+    // The line number that getArg's internal-error message carries; it belongs to the
+    // message, not to where the code stands: keep it, do not replace it by __LINE__.
+    static constexpr int s_getArgBugLine = 120;
     const SeqArgument& getArg(unsigned n) const {
         if (n >= m_args.size())
-            throwBug("seqprocessor/SeqInstructionDef", 120, "getArg",
+            throwBug("seqprocessor/SeqInstructionDef", s_getArgBugLine, "getArg",
                      "Argument number " + std::to_string(n) + " of instruction " + m_mnemonic +
                          " is too large for " + std::to_string(m_args.size()) + " arguments");
         return *m_args[n];

@@ -63,11 +63,11 @@ void SeqInstructionSet::add(const SeqInstructionDef& def) {
 
 void SeqInstructionSet::add(std::shared_ptr<SeqInstructionDef> def) {
     if (!def)
-        throwBug("seqprocessor/SeqInstructionSet", 155, "add",
+        throwBug("seqprocessor/SeqInstructionSet", SeqInstructionSetBugLine::addNull, "add",
                  "Adding null pointer SeqInstructionDef to SeqInstructionSet");
     if (!def->isInitialized())
-        throwBug("seqprocessor/SeqInstructionSet", 158, "add",
-                 "Adding uninitialized SeqInstructionDef to SeqInstructionSet");
+        throwBug("seqprocessor/SeqInstructionSet", SeqInstructionSetBugLine::addUninitialized,
+                 "add", "Adding uninitialized SeqInstructionDef to SeqInstructionSet");
 
     const auto& existing = Base::find(std::string_view(def->mnemonic()));
     if (existing) {
@@ -99,7 +99,7 @@ void SeqInstructionSet::add(std::shared_ptr<SeqInstructionDef> def) {
                 << static_cast<unsigned long>(def->opcode())
                 << " is defined with different mnemonics: \"" << inSlot->mnemonic() << "\" and \""
                 << def->mnemonic() << "\"";
-        throwBug("seqprocessor/SeqInstructionSet", 196, "add",
+        throwBug("seqprocessor/SeqInstructionSet", SeqInstructionSetBugLine::addInconsistent, "add",
                  "Inconsistent filling of InstructionTable");
     }
 }
@@ -128,11 +128,11 @@ bool SeqInstructionSet::writeBaseFields(instruction_t& word, const SeqInstructio
 
 void SeqInstructionSet::validateFields(const SeqInstructionDef& def) const {
     if (!m_opcodeField)
-        throwBug("seqprocessor/SeqInstructionSet", 81, "validateFields",
-                 "opcodeField pointer not set");
+        throwBug("seqprocessor/SeqInstructionSet", SeqInstructionSetBugLine::validateOpcodeField,
+                 "validateFields", "opcodeField pointer not set");
     if (!m_selectField)
-        throwBug("seqprocessor/SeqInstructionSet", 84, "validateFields",
-                 "selectField pointer not set");
+        throwBug("seqprocessor/SeqInstructionSet", SeqInstructionSetBugLine::validateSelectField,
+                 "validateFields", "selectField pointer not set");
     if (def.opcode() > m_opcodeField->range())
         throw SeqProcInstructionTableError(std::string("Instruction \""))
             << def.mnemonic() << "\""

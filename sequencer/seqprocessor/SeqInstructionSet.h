@@ -47,6 +47,21 @@ struct SeqInstructionInit {
 // The variants of one mnemonic, by select value and by signature; all share one opcode. The
 // definitions are held as const: they are read-only once added, so look-ups can hand out
 // references to the stored pointers instead of copies.
+// The line numbers that the internal-error messages of seqprocessor/SeqInstructionSet carry.
+// They belong to the messages, which scripts and people match, not to where the code stands
+// now: keep them, do not replace them by __LINE__.
+namespace SeqInstructionSetBugLine {
+inline constexpr int validateOpcodeField = 81;
+inline constexpr int validateSelectField = 84;
+inline constexpr int variationsOpcode = 99;
+inline constexpr int variationsMnemonic = 104;
+inline constexpr int addNull = 155;
+inline constexpr int addUninitialized = 158;
+inline constexpr int addInconsistent = 196;
+inline constexpr int writeOpcodeField = 212;
+inline constexpr int writeSelectField = 221;
+} // namespace SeqInstructionSetBugLine
+
 class SeqInstructionVariations
     : public SeqIdNameLUT<const SeqInstructionDef, SeqInstructionDef::SelectSignatureFunc> {
 public:
@@ -70,15 +85,15 @@ public:
     SeqInstructionDef::opcode_t opcode() const {
         const auto& first = front();
         if (!first)
-            throwBug("seqprocessor/SeqInstructionSet", 99, "opcode",
-                     "Requesting opcode from empty SeqInstructionVariations");
+            throwBug("seqprocessor/SeqInstructionSet", SeqInstructionSetBugLine::variationsOpcode,
+                     "opcode", "Requesting opcode from empty SeqInstructionVariations");
         return first->opcode();
     }
     const std::string& mnemonic() const {
         const auto& first = front();
         if (!first)
-            throwBug("seqprocessor/SeqInstructionSet", 104, "mnemonic",
-                     "Requesting mnemonic from empty SeqInstructionVariations");
+            throwBug("seqprocessor/SeqInstructionSet", SeqInstructionSetBugLine::variationsMnemonic,
+                     "mnemonic", "Requesting mnemonic from empty SeqInstructionVariations");
         return first->mnemonic();
     }
     bool isInitialized() const {
@@ -156,14 +171,16 @@ public:
     // Writing: a value beyond the field's mask is an internal error.
     bool writeOpcodeField(instruction_t& word, unsigned opcode) const {
         if (opcode > m_opcodeMask)
-            throwFieldRange(212, "writeOpcodeField", "opcode", opcode, m_opcodeMask);
+            throwFieldRange(SeqInstructionSetBugLine::writeOpcodeField, "writeOpcodeField",
+                            "opcode", opcode, m_opcodeMask);
         word = (word & ~(m_opcodeMask << m_opcodeShift)) |
                ((instruction_t{opcode} & m_opcodeMask) << m_opcodeShift);
         return true;
     }
     bool writeSelectField(instruction_t& word, unsigned select) const {
         if (select > m_selectMask)
-            throwFieldRange(221, "writeSelectField", "select", select, m_selectMask);
+            throwFieldRange(SeqInstructionSetBugLine::writeSelectField, "writeSelectField",
+                            "select", select, m_selectMask);
         word = (word & ~(m_selectMask << m_selectShift)) |
                ((instruction_t{select} & m_selectMask) << m_selectShift);
         return true;
