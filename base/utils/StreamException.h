@@ -40,38 +40,8 @@ public:
         return m_whatBuffer.c_str();
     }
 
-    StreamException& operator<<(const std::string& text) {
-        appendToMessage(text);
-        return *this;
-    }
-    StreamException& operator<<(const char* text) {
-        appendToMessage(text);
-        return *this;
-    }
-    StreamException& operator<<(short value) {
-        appendToMessage(value);
-        return *this;
-    }
-    StreamException& operator<<(unsigned short value) {
-        appendToMessage(value);
-        return *this;
-    }
-    StreamException& operator<<(int value) {
-        appendToMessage(value);
-        return *this;
-    }
-    StreamException& operator<<(unsigned int value) {
-        appendToMessage(value);
-        return *this;
-    }
-    StreamException& operator<<(long value) {
-        appendToMessage(value);
-        return *this;
-    }
-    StreamException& operator<<(unsigned long value) {
-        appendToMessage(value);
-        return *this;
-    }
+    // Appends the value: a text as it is, an integer in decimal (as std::to_string gives
+    // it), anything else as its stream operator prints it (so bool gives "1" or "0").
     template <typename T> StreamException& operator<<(const T& value) {
         appendToMessage(value);
         return *this;
@@ -101,43 +71,15 @@ protected:
     mutable std::string m_whatBuffer;
 };
 
-// Re-declares the operator<< set of StreamException in a class derived from it, with the
-// class's own reference type as result, so that an object built and streamed into in one
-// throw expression is thrown as that class.
-#define STREAM_EXCEPTION_OPERATORS(Class)                                                          \
-    Class& operator<<(const std::string& text) {                                                   \
-        this->appendToMessage(text);                                                               \
-        return *this;                                                                              \
-    }                                                                                              \
-    Class& operator<<(const char* text) {                                                          \
-        this->appendToMessage(text);                                                               \
-        return *this;                                                                              \
-    }                                                                                              \
-    Class& operator<<(short value) {                                                               \
-        this->appendToMessage(value);                                                              \
-        return *this;                                                                              \
-    }                                                                                              \
-    Class& operator<<(unsigned short value) {                                                      \
-        this->appendToMessage(value);                                                              \
-        return *this;                                                                              \
-    }                                                                                              \
-    Class& operator<<(int value) {                                                                 \
-        this->appendToMessage(value);                                                              \
-        return *this;                                                                              \
-    }                                                                                              \
-    Class& operator<<(unsigned int value) {                                                        \
-        this->appendToMessage(value);                                                              \
-        return *this;                                                                              \
-    }                                                                                              \
-    Class& operator<<(long value) {                                                                \
-        this->appendToMessage(value);                                                              \
-        return *this;                                                                              \
-    }                                                                                              \
-    Class& operator<<(unsigned long value) {                                                       \
-        this->appendToMessage(value);                                                              \
-        return *this;                                                                              \
-    }                                                                                              \
-    template <typename T> Class& operator<<(const T& value) {                                      \
-        this->appendToMessage(value);                                                              \
-        return *this;                                                                              \
+// A concrete exception class derives from StreamExceptionOf<itself, its base>: the stream
+// operator then returns the concrete class, so that an exception built and streamed into in
+// one throw expression is thrown (and caught) as that class.
+template <class Derived, class Base> class StreamExceptionOf : public Base {
+public:
+    using Base::Base;
+
+    template <typename T> Derived& operator<<(const T& value) {
+        Base::operator<<(value);
+        return static_cast<Derived&>(*this);
     }
+};

@@ -38,16 +38,12 @@ public:
 // list, and (for the classes built on StreamException) the stream operators returning the
 // concrete class, so that an error built and streamed into in one throw expression is
 // thrown, and caught, as that class.
-template <class Derived, class Base> class AsmErrorOf : public Base {
+template <class Derived, class Base> class AsmErrorOf : public StreamExceptionOf<Derived, Base> {
 public:
-    using Base::Base;
+    using StreamExceptionOf<Derived, Base>::StreamExceptionOf;
 
     std::shared_ptr<AsmError> shared_ptr_copy() const override {
         return std::make_shared<Derived>(static_cast<const Derived&>(*this));
-    }
-    template <typename T> Derived& operator<<(const T& value) {
-        Base::operator<<(value);
-        return static_cast<Derived&>(*this);
     }
 };
 

@@ -40,102 +40,65 @@ public:
 
 // An identifier or name entered twice into a look-up table, or an argument added twice to an
 // instruction definition.
-class SeqProcDuplicateError : public StreamException<SeqProcLogicError> {
+class SeqProcDuplicateError
+    : public StreamExceptionOf<SeqProcDuplicateError, StreamException<SeqProcLogicError>> {
 public:
-    explicit SeqProcDuplicateError(const std::string& message);
-    explicit SeqProcDuplicateError(std::string&& message);
-    SeqProcDuplicateError(const SeqProcDuplicateError& other) = default;
-    SeqProcDuplicateError(SeqProcDuplicateError&& other) noexcept = default;
-    ~SeqProcDuplicateError() override = default;
-
-    STREAM_EXCEPTION_OPERATORS(SeqProcDuplicateError)
+    using StreamExceptionOf::StreamExceptionOf;
 };
 
 // An uninitialized entry added to a look-up table.
-class SeqProcUninitializedError : public StreamException<SeqProcLogicError> {
+class SeqProcUninitializedError
+    : public StreamExceptionOf<SeqProcUninitializedError, StreamException<SeqProcLogicError>> {
 public:
-    explicit SeqProcUninitializedError(const std::string& message);
-    explicit SeqProcUninitializedError(std::string&& message);
-    SeqProcUninitializedError(const SeqProcUninitializedError& other) = default;
-    SeqProcUninitializedError(SeqProcUninitializedError&& other) noexcept = default;
-    ~SeqProcUninitializedError() override = default;
-
-    STREAM_EXCEPTION_OPERATORS(SeqProcUninitializedError)
+    using StreamExceptionOf::StreamExceptionOf;
 };
 
 // An inconsistent processor description (fields, arguments, instruction table). Any type with
 // a stream operator (such as an instruction signature) can be streamed into it.
-class SeqProcInstructionTableError : public StreamException<SeqProcLogicError> {
+class SeqProcInstructionTableError
+    : public StreamExceptionOf<SeqProcInstructionTableError, StreamException<SeqProcLogicError>> {
 public:
-    explicit SeqProcInstructionTableError(const std::string& message);
-    explicit SeqProcInstructionTableError(std::string&& message);
-    SeqProcInstructionTableError(const SeqProcInstructionTableError& other) = default;
-    SeqProcInstructionTableError(SeqProcInstructionTableError&& other) noexcept = default;
-    ~SeqProcInstructionTableError() override = default;
-
-    STREAM_EXCEPTION_OPERATORS(SeqProcInstructionTableError)
+    using StreamExceptionOf::StreamExceptionOf;
 };
 
 // A memory or register address beyond the end of a memory.
-class SeqProcMemoryError : public StreamException<SeqProcRuntimeError> {
+class SeqProcMemoryError
+    : public StreamExceptionOf<SeqProcMemoryError, StreamException<SeqProcRuntimeError>> {
 public:
-    explicit SeqProcMemoryError(const std::string& message);
-    explicit SeqProcMemoryError(std::string&& message);
-    SeqProcMemoryError(const SeqProcMemoryError& other) = default;
-    SeqProcMemoryError(SeqProcMemoryError&& other) noexcept = default;
-    ~SeqProcMemoryError() override = default;
-
-    STREAM_EXCEPTION_OPERATORS(SeqProcMemoryError)
+    using StreamExceptionOf::StreamExceptionOf;
 };
 
 // An instruction definition without the field that the simulator asks for.
-class SeqProcArgumentNotFoundError : public StreamException<SeqProcRuntimeError> {
+class SeqProcArgumentNotFoundError
+    : public StreamExceptionOf<SeqProcArgumentNotFoundError, StreamException<SeqProcRuntimeError>> {
 public:
-    explicit SeqProcArgumentNotFoundError(const std::string& message);
-    explicit SeqProcArgumentNotFoundError(std::string&& message);
-    SeqProcArgumentNotFoundError(const SeqProcArgumentNotFoundError& other) = default;
-    SeqProcArgumentNotFoundError(SeqProcArgumentNotFoundError&& other) noexcept = default;
-    ~SeqProcArgumentNotFoundError() override = default;
-
-    STREAM_EXCEPTION_OPERATORS(SeqProcArgumentNotFoundError)
+    using StreamExceptionOf::StreamExceptionOf;
 };
 
 // An instruction word that no instruction definition matches.
-class SeqProcInstructionNotFoundError : public StreamException<SeqProcRuntimeError> {
+class SeqProcInstructionNotFoundError
+    : public StreamExceptionOf<SeqProcInstructionNotFoundError,
+                               StreamException<SeqProcRuntimeError>> {
 public:
-    explicit SeqProcInstructionNotFoundError(const std::string& message);
-    explicit SeqProcInstructionNotFoundError(std::string&& message);
-    SeqProcInstructionNotFoundError(const SeqProcInstructionNotFoundError& other) = default;
-    SeqProcInstructionNotFoundError(SeqProcInstructionNotFoundError&& other) noexcept = default;
-    ~SeqProcInstructionNotFoundError() override = default;
-
-    STREAM_EXCEPTION_OPERATORS(SeqProcInstructionNotFoundError)
+    using StreamExceptionOf::StreamExceptionOf;
 };
 
 // Stops a simulated program; carries the instruction address at which it was raised. The
 // message does not include the address.
-class VexaInterrupt : public StreamException<std::runtime_error> {
+class VexaInterrupt : public StreamExceptionOf<VexaInterrupt, StreamException<std::runtime_error>> {
 public:
-    VexaInterrupt(const char* message, unsigned int instrAddress);
-    VexaInterrupt(const VexaInterrupt& other) = default;
-    VexaInterrupt(VexaInterrupt&& other) noexcept = default;
-    ~VexaInterrupt() override = default;
+    VexaInterrupt(const char* message, unsigned int instrAddress)
+        : StreamExceptionOf(message != nullptr ? std::string(message) : std::string()),
+          m_instrAddress(instrAddress) {}
 
     uint32_t instructionAddress() const { return m_instrAddress; }
-
-    STREAM_EXCEPTION_OPERATORS(VexaInterrupt)
 
 protected:
     uint32_t m_instrAddress;
 };
 
 // Raised by the simulator on the illegal instruction.
-class VexaIllegalInterrupt : public VexaInterrupt {
+class VexaIllegalInterrupt : public StreamExceptionOf<VexaIllegalInterrupt, VexaInterrupt> {
 public:
-    VexaIllegalInterrupt(const char* message, unsigned int instrAddress);
-    VexaIllegalInterrupt(const VexaIllegalInterrupt& other) = default;
-    VexaIllegalInterrupt(VexaIllegalInterrupt&& other) noexcept = default;
-    ~VexaIllegalInterrupt() override = default;
-
-    STREAM_EXCEPTION_OPERATORS(VexaIllegalInterrupt)
+    using StreamExceptionOf::StreamExceptionOf;
 };
