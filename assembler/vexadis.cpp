@@ -30,10 +30,8 @@ int main(int argc, char* argv[]) {
         outfile = value;
         return true;
     });
-    const int status = commandLine.parse(argc, argv);
-    if (status != seq_cmdline::s_run) {
+    if (const int status = commandLine.parse(argc, argv); status != seq_cmdline::s_run)
         return status;
-    }
 
     seq driver;
     SeqAssembler& assembler = *driver.assembler();

@@ -102,10 +102,8 @@ int main(int argc, char* argv[]) {
         svgFile = value;
         return true;
     });
-    const int status = commandLine.parse(argc, argv);
-    if (status != seq_cmdline::s_run) {
+    if (const int status = commandLine.parse(argc, argv); status != seq_cmdline::s_run)
         return status;
-    }
     const std::string& inputfile = commandLine.inputfile();
     const bool isImage = endsWith(inputfile, ".hex");
 

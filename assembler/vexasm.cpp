@@ -68,10 +68,8 @@ int main(int argc, char* argv[]) {
         outfilebase = value;
         return true;
     });
-    const int status = commandLine.parse(argc, argv);
-    if (status != seq_cmdline::s_run) {
+    if (const int status = commandLine.parse(argc, argv); status != seq_cmdline::s_run)
         return status;
-    }
     if (outfilebase.empty()) {
         outfilebase = deriveOutfileBase(commandLine.inputfile());
     }

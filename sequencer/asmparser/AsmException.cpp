@@ -28,24 +28,8 @@ std::string AsmError::message() const {
 
 // AsmRuntimeError and its fatal kinds
 
-namespace {
-// The standard exceptions must not be given a null text.
-const char* nonNull(const char* text) {
-    return text != nullptr ? text : "";
-}
-} // namespace
-
-AsmRuntimeError::AsmRuntimeError(const char* text) : std::runtime_error(nonNull(text)) {}
-AsmRuntimeError::AsmRuntimeError(const std::string& text) : std::runtime_error(text) {}
-
-const char* AsmRuntimeError::what() const noexcept {
-    return std::runtime_error::what();
-}
 const char* AsmRuntimeError::errorType() const {
     return "AsmRuntimeError";
-}
-std::shared_ptr<AsmError> AsmRuntimeError::shared_ptr_copy() const {
-    return std::make_shared<AsmRuntimeError>(*this);
 }
 
 const char* AsmFatalError::errorType() const {
@@ -153,17 +137,8 @@ AsmNameError::AsmNameError(const char* verb, const std::vector<SourceLinePtr>& l
 
 // AsmLogicError and AsmBug
 
-AsmLogicError::AsmLogicError(const char* text) : std::logic_error(nonNull(text)) {}
-AsmLogicError::AsmLogicError(const std::string& text) : std::logic_error(text) {}
-
-const char* AsmLogicError::what() const noexcept {
-    return std::logic_error::what();
-}
 const char* AsmLogicError::errorType() const {
     return "AsmLogicError";
-}
-std::shared_ptr<AsmError> AsmLogicError::shared_ptr_copy() const {
-    return std::make_shared<AsmLogicError>(*this);
 }
 
 const char* AsmBug::errorType() const {

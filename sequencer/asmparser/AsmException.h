@@ -47,14 +47,19 @@ public:
     }
 };
 
-class AsmRuntimeError : public AsmError, public std::runtime_error {
+// An AsmError that is also the standard exception `Std`, which keeps its text.
+template <class Std> class AsmStdError : public AsmError, public Std {
 public:
-    explicit AsmRuntimeError(const char* text);
-    explicit AsmRuntimeError(const std::string& text);
+    explicit AsmStdError(const char* text) : Std(text != nullptr ? text : "") {}
+    explicit AsmStdError(const std::string& text) : Std(text) {}
 
-    const char* what() const noexcept override;
+    const char* what() const noexcept override { return Std::what(); }
+};
+
+class AsmRuntimeError : public AsmErrorOf<AsmRuntimeError, AsmStdError<std::runtime_error>> {
+public:
+    using AsmErrorOf::AsmErrorOf;
     const char* errorType() const override;
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
 };
 
 // An error after which assembly does not go on.
@@ -126,34 +131,36 @@ protected:
     std::string m_errorType;
 };
 
-class AsmUnresolvedReferenceError : public AsmErrorOf<AsmUnresolvedReferenceError, AsmNameError> {
+// AsmNameError's constructors for one verb, in the three shapes of the line list.
+template <class Derived, const char* Verb>
+class AsmNameErrorOf : public AsmErrorOf<Derived, AsmNameError> {
 public:
-    AsmUnresolvedReferenceError(const std::vector<SourceLinePtr>& lines, const std::string& name,
-                                const std::string& type)
-        : AsmErrorOf("Unresolved", lines, name, type) {}
-    AsmUnresolvedReferenceError(std::initializer_list<SourceLinePtr> lines, const std::string& name,
-                                const std::string& type)
-        : AsmUnresolvedReferenceError(std::vector<SourceLinePtr>(lines), name, type) {}
-    AsmUnresolvedReferenceError(const SourceLinePtr& line, const std::string& name,
-                                const std::string& type)
-        : AsmUnresolvedReferenceError(std::vector<SourceLinePtr>{line}, name, type) {}
+    using SourceLinePtr = AsmSourceError::SourceLinePtr;
+    AsmNameErrorOf(const std::vector<SourceLinePtr>& lines, const std::string& name,
+                   const std::string& kind)
+        : AsmErrorOf<Derived, AsmNameError>(Verb, lines, name, kind) {}
+    AsmNameErrorOf(std::initializer_list<SourceLinePtr> lines, const std::string& name,
+                   const std::string& kind)
+        : AsmNameErrorOf(std::vector<SourceLinePtr>(lines), name, kind) {}
+    AsmNameErrorOf(const SourceLinePtr& line, const std::string& name, const std::string& kind)
+        : AsmNameErrorOf(std::vector<SourceLinePtr>{line}, name, kind) {}
+};
 
+inline constexpr char s_unresolvedVerb[] = "Unresolved";
+inline constexpr char s_duplicateVerb[] = "Duplicate";
+
+class AsmUnresolvedReferenceError
+    : public AsmNameErrorOf<AsmUnresolvedReferenceError, s_unresolvedVerb> {
+public:
+    using AsmNameErrorOf::AsmNameErrorOf;
     const std::string& referenceName() const { return m_name; }
     const std::string& referenceType() const { return m_kind; }
 };
 
-class AsmDuplicateDefinitionError : public AsmErrorOf<AsmDuplicateDefinitionError, AsmNameError> {
+class AsmDuplicateDefinitionError
+    : public AsmNameErrorOf<AsmDuplicateDefinitionError, s_duplicateVerb> {
 public:
-    AsmDuplicateDefinitionError(const std::vector<SourceLinePtr>& lines,
-                                const std::string& definition, const std::string& type)
-        : AsmErrorOf("Duplicate", lines, definition, type) {}
-    AsmDuplicateDefinitionError(std::initializer_list<SourceLinePtr> lines,
-                                const std::string& definition, const std::string& type)
-        : AsmDuplicateDefinitionError(std::vector<SourceLinePtr>(lines), definition, type) {}
-    AsmDuplicateDefinitionError(const SourceLinePtr& line, const std::string& definition,
-                                const std::string& type)
-        : AsmDuplicateDefinitionError(std::vector<SourceLinePtr>{line}, definition, type) {}
-
+    using AsmNameErrorOf::AsmNameErrorOf;
     const std::string& definition() const { return m_name; }
     const std::string& definitionType() const { return m_kind; }
 };
@@ -201,14 +208,10 @@ public:
     using AsmNameKindError::AsmNameKindError;
 };
 
-class AsmLogicError : public AsmError, public std::logic_error {
+class AsmLogicError : public AsmErrorOf<AsmLogicError, AsmStdError<std::logic_error>> {
 public:
-    explicit AsmLogicError(const char* text);
-    explicit AsmLogicError(const std::string& text);
-
-    const char* what() const noexcept override;
+    using AsmErrorOf::AsmErrorOf;
     const char* errorType() const override;
-    std::shared_ptr<AsmError> shared_ptr_copy() const override;
 };
 
 class AsmBug : public AsmErrorOf<AsmBug, StreamException<AsmLogicError>> {

@@ -170,20 +170,12 @@ public:
 
     // Writing: a value beyond the field's mask is an internal error.
     bool writeOpcodeField(instruction_t& word, unsigned opcode) const {
-        if (opcode > m_opcodeMask)
-            throwFieldRange(SeqInstructionSetBugLine::writeOpcodeField, "writeOpcodeField",
-                            "opcode", opcode, m_opcodeMask);
-        word = (word & ~(m_opcodeMask << m_opcodeShift)) |
-               ((instruction_t{opcode} & m_opcodeMask) << m_opcodeShift);
-        return true;
+        return writeField(word, opcode, m_opcodeMask, m_opcodeShift,
+                          SeqInstructionSetBugLine::writeOpcodeField, "writeOpcodeField", "opcode");
     }
     bool writeSelectField(instruction_t& word, unsigned select) const {
-        if (select > m_selectMask)
-            throwFieldRange(SeqInstructionSetBugLine::writeSelectField, "writeSelectField",
-                            "select", select, m_selectMask);
-        word = (word & ~(m_selectMask << m_selectShift)) |
-               ((instruction_t{select} & m_selectMask) << m_selectShift);
-        return true;
+        return writeField(word, select, m_selectMask, m_selectShift,
+                          SeqInstructionSetBugLine::writeSelectField, "writeSelectField", "select");
     }
     bool writeBaseFields(instruction_t& word, const SeqInstructionDef& def) const;
 
@@ -199,6 +191,13 @@ public:
     version_t minorVersion() const { return m_minorVersion; }
 
 private:
+    static bool writeField(instruction_t& word, unsigned value, instruction_t mask, unsigned shift,
+                           int bugLine, const char* function, const char* what) {
+        if (value > mask)
+            throwFieldRange(bugLine, function, what, value, mask);
+        word = (word & ~(mask << shift)) | ((instruction_t{value} & mask) << shift);
+        return true;
+    }
     [[noreturn]] static void throwFieldRange(int line, const char* function, const char* what,
                                              unsigned value, instruction_t mask);
 
