@@ -58,8 +58,8 @@ bool FileOutput::open(const std::string& fileName) {
             m_tempName.clear();
     }
     if (m_fd < 0) {
-        setError("Could not open output file '" + fileName + "' for writing: " +
-                 std::strerror(errno));
+        setError("Could not open output file '" + fileName +
+                 "' for writing: " + std::strerror(errno));
         return false;
     }
     return true;
