@@ -64,6 +64,7 @@ TEST_F(SeqAssemblerTest, WithoutInstructionMemoryNothingIsAssembled) {
     EXPECT_EQ(errors.front()->message(), "Can not assemble source: No instruction memory defined.");
     EXPECT_EQ(empty.asmSectionStart(errors), 1);
     EXPECT_EQ(errors.size(), 2u);
+    EXPECT_EQ(SeqAssembler().asmSectionStart(errors), 1); // no processor at all
 }
 
 TEST_F(SeqAssemblerTest, WriteInstructionMemZeroesGapsAndRefusesAddressesBeyondTheMemory) {
