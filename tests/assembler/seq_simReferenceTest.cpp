@@ -21,13 +21,10 @@ namespace {
 constexpr uint32_t kWords = 24;
 constexpr uint32_t kRegisters = 48;
 
-std::string dec(uint64_t value) {
-    return std::to_string(value);
-}
 // The error of an access beyond a memory of `size` words.
 [[noreturn]] void beyond(const std::string& access, uint64_t address, uint32_t size) {
-    throw std::runtime_error("Attempt to " + access + " at address " + dec(address) +
-                             " beyond maximum address " + dec(size - 1));
+    throw std::runtime_error("Attempt to " + access + " at address " + std::to_string(address) +
+                             " beyond maximum address " + std::to_string(size - 1));
 }
 
 struct Reference {
@@ -117,7 +114,7 @@ struct Reference {
         const auto& found = set.findForBinary(code[pc]);
         if (!found)
             throw std::runtime_error(
-                "Binary instruction with opcode=" + dec(set.readOpcodeField(code[pc])) +
+                "Binary instruction with opcode=" + std::to_string(set.readOpcodeField(code[pc])) +
                 " select=" + (set.readSelectField(code[pc]) != 0 ? "1" : "0") + " not supported");
         def = found.get();
         const std::string& m = def->mnemonic();
@@ -132,7 +129,8 @@ struct Reference {
             {"asl", [](uint64_t l, uint64_t r) { return l << (r % 64); }},
             {"asr", [](uint64_t l, uint64_t r) { return l >> (r % 64); }}};
         if (m == "illegal") {
-            throw std::runtime_error("ILLEGAL instruction at instruction address:  " + dec(pc));
+            throw std::runtime_error("ILLEGAL instruction at instruction address:  " +
+                                     std::to_string(pc));
         } else if (m == "stop") {
             running = false, next = pc;
         } else if (m == "jmp") {
