@@ -45,7 +45,7 @@ TEST_F(SeqSimTest, OperandReadersByFieldName) {
     const auto& addImm = *processor.findInstructionForBinary(imm);
     const auto& addReg = *processor.findInstructionForBinary(reg);
     sim.initRegisters();
-    processor.writeRegister(3, 33); // no write that a read ahead sees late
+    processor.writeRegister(3, 33); // directly: no write tick is recorded
     EXPECT_EQ(sim.getImmediateValue(addReg, "REG0", reg), 3u);
     EXPECT_EQ(sim.getImmediateOrRegisterValue(addImm, "IMM", "REG0", imm), 77u);
     EXPECT_EQ(sim.getImmediateOrRegisterValue(addReg, "IMM", "REG0", reg), 33u);
