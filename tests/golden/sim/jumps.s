@@ -1,7 +1,7 @@
 # A taken jump takes 1 + 3 ticks, one not taken 1. jge and jlt compare a register, read
 # ahead, with an immediate, unsigned; their register target is read current, that of jmp
-# ahead. loop counts its register down, read ahead and written at once, and jumps unless
-# the result is 0; from 0 it wraps.
+# ahead. loop counts its register down (read ahead, written at the tick it starts) and
+# jumps unless the result is 0; from 0 it wraps.
         move    0xFFFFFFFF, R1
         move    @e1, R4
         move    @top, R7
