@@ -1,198 +1,191 @@
+// What program files cannot show of the real-time simulator's log: every run starts a new
+// one; it is printed at info level; its entries go to other sinks than the in-memory log,
+// also from a run cut short; and CSV and JSON Lines carry every value of it. The log of each
+// instruction is in tests/golden/sim.
 #include "assembler/seq_sim.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <stdexcept>
+#include <sstream>
 #include <string>
 #include <vector>
 
-#include "assembler/seq_instr_set.h"
-#include "base/Logging.h"
+#include "assembler/seq.h"
+#include "assembler/seq_event_writer.h"
 #include "tests/sequencer/SimulatorTestSupport.h"
 
 namespace {
 
+// Every real-time instruction, register operands included; the comments give the addresses
+// of the logged ones.
+const char* const kEveryRealtimeInstruction = R"(
+        move    7, R2
+        move    9, R3
+        move    11, R4
+        move    13, R5
+        set_awg_gain -5, 200
+        set_awg_offs R2, R3
+        set_ph  1, 2, 3
+        set_ph_delta R2, R3, R4
+        set_mrk R2
+        upd_param 10                # 9
+        play    R2, R3, 20          # 10
+        acquire 1, R2, 30           # 11
+        acquire_weighed 2, R3, R4, R5, 40
+        wait    R4                  # 13
+        wait_trigger 5
+        wait_sync 6
+        sw_req  3
+        set_ph  4, 5, 6
+        play    1, 2, 8             # 18
+        stop
+)";
+const std::vector<uint32_t> kLoggedAddresses = {9, 10, 11, 12, 13, 14, 15, 18};
+
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text);
+    for (std::string part; std::getline(in, part, separator);)
+        parts.push_back(part);
+    return parts;
+}
+
+// An entry's columns as the CSV header names them, the way the log text shows the values.
+std::vector<std::string> columns(const seq_sim::rt_info& e, uint32_t address) {
+    std::vector<std::string> result = {std::to_string(e.time_ns), std::to_string(e.duration_ns),
+                                       std::to_string(address), e.str};
+    for (const int64_t value : {int64_t(e.play_valid),      int64_t(e.wave_idx[0]),
+                                int64_t(e.wave_idx[1]),     int64_t(e.acquire_valid),
+                                int64_t(e.acq_idx),         int64_t(e.bin_idx),
+                                int64_t(e.weight_idx[0]),   int64_t(e.weight_idx[1]),
+                                int64_t(e.param_valid),     int64_t(e.awg_gain[0]),
+                                int64_t(e.awg_gain[1]),     int64_t(e.awg_offs[0]),
+                                int64_t(e.awg_offs[1]),     int64_t(e.ph_coarse),
+                                int64_t(e.ph_fine),         int64_t(e.ph_ufine),
+                                int64_t(e.ph_delta_coarse), int64_t(e.ph_delta_fine),
+                                int64_t(e.ph_delta_ufine),  int64_t(e.mrk)})
+        result.push_back(std::to_string(value));
+    return result;
+}
+
 class seq_simTest : public ::testing::Test {
 protected:
-    seq_simTest() : processor(seq_instr_set(), 4096, 64), sim(&processor) {
-        processor.setClockFrequencies(250.0, 250.0);
+    void assemble(const std::string& source) {
+        UIStr report;
+        ASSERT_EQ(driver.assemble(source, report), 0) << report;
+    }
+    bool simulate(int budget = 1000) {
+        UIStr message;
+        return sim.simulate(budget, message);
     }
 
-    std::string run(const std::vector<std::string>& program, int budget = 1000) {
-        processor.initInstructionMem(0, processor.instructionMemSizeWords());
-        for (size_t a = 0; a < program.size(); ++a)
-            processor.writeInstructionMem(
-                static_cast<uint32_t>(a),
-                encodeInstruction(processor.instructionSet(), program[a]));
-        std::string message;
-        const bool failed = sim.simulate(budget, message);
-        EXPECT_EQ(failed, !message.empty()) << message;
-        return message;
-    }
-    const std::vector<seq_sim::rt_info>& log() const { return sim.get_rt_log(); }
-
-    SeqProcessor processor;
-    seq_sim sim;
+    LogCapture quiet{Logging::quietLevel};
+    seq driver;
+    seq_sim& sim = *driver.rt_simulator();
 };
 
-// The detail lines of an entry with play, acquisition or parameters.
-std::string params(const std::string& gain = "0:32767,1:32767",
-                   const std::string& offset = "0:32767,1:32767",
-                   const std::string& phase = "c:0,f:0,u:0",
-                   const std::string& delta = "c:0,f:0,u:0", int marker = 0) {
-    return "\n\tawg_gain: " + gain + "\n\tawg_offset: " + offset + "\n\tphase: " + phase +
-           "\n\tphase delta: " + delta + "\n\tmarker: " + std::to_string(marker);
+TEST_F(seq_simTest, EveryRunStartsANewLogFromTheDefaults) {
+    assemble("set_awg_gain 1, 2\nset_awg_offs 3, 4\nset_mrk 5\nplay 1, 2, 100\nstop\n");
+    EXPECT_FALSE(simulate());
+    assemble("upd_param 4\nstop\n");
+    EXPECT_FALSE(simulate());
+    ASSERT_EQ(sim.get_rt_log().size(), 1u);
+    EXPECT_EQ(sim.rt_log_text(), "\nSimulation start:\n@0ns upd_param 4ns:"
+                                 "\n\tawg_gain: 0:32767,1:32767\n\tawg_offset: 0:32767,1:32767"
+                                 "\n\tphase: c:0,f:0,u:0\n\tphase delta: c:0,f:0,u:0"
+                                 "\n\tmarker: 0\nSimulation end");
 }
 
-TEST_F(seq_simTest, PlayLogsOneEntryWithDefaults) {
-    EXPECT_EQ(run({"play 1, 2, 100", "stop"}), "");
-    EXPECT_EQ(sim.rt_log_text(), "\nSimulation start:\n@0ns play 100ns:\n\twave idx: 0:1,1:2" +
-                                     params() + "\nSimulation end");
-    EXPECT_EQ(sim.realtimeTick(), 100u);
-    EXPECT_EQ(sim.classicalTick(), 3u);
-    EXPECT_EQ(sim.numInstructions(), 2u);
-    ASSERT_EQ(log().size(), 1u);
-    EXPECT_STREQ(log()[0].str, "play");
-    EXPECT_TRUE(log()[0].play_valid);
-    EXPECT_FALSE(log()[0].acquire_valid);
-}
-
-TEST_F(seq_simTest, WaitsLogHeadersOnly) {
-    EXPECT_EQ(run({"wait 20", "wait_trigger 30", "wait_sync 4", "stop"}), "");
-    EXPECT_EQ(sim.rt_log_text(), "\nSimulation start:\n@0ns wait 20ns\n@20ns wait_trigger 30ns"
-                                 "\n@50ns wait_sync 4ns\nSimulation end");
-    EXPECT_EQ(sim.realtimeTick(), 54u);
-    EXPECT_EQ(sim.classicalTick(), 4u);
-}
-
-TEST_F(seq_simTest, SettingsReachTheLogWithTheNextLoggedInstruction) {
-    EXPECT_EQ(run({"play 0, 0, 10", "set_awg_gain 100, -1", "set_awg_offs -32768, 5", "wait 8",
-                   "acquire 3, 7, 20", "play 3, 4, 10", "stop"}),
-              "");
-    EXPECT_EQ(sim.rt_log_text(), "\nSimulation start:"
-                                 "\n@0ns play 10ns:\n\twave idx: 0:0,1:0" +
-                                     params() + "\n@10ns wait 8ns" +
-                                     "\n@18ns acquire 20ns:\n\tacq idx: 3" +
-                                     "\n\tbin idx: 7\n\tweight idx: 0:-1,1:-1" +
-                                     params("0:100,1:65535", "0:32768,1:5") +
-                                     "\n@38ns play 10ns:\n\twave idx: 0:3,1:4" +
-                                     params("0:100,1:65535", "0:32768,1:5") + "\nSimulation end");
-    // play 2, set_awg_gain 2, set_awg_offs 2, wait 1, acquire 2, play 2, stop 1
-    EXPECT_EQ(sim.classicalTick(), 12u);
-    EXPECT_EQ(sim.realtimeTick(), 48u);
-}
-
-TEST_F(seq_simTest, PhaseStepIsClearedAfterOneEntryAndPhasePersists) {
-    EXPECT_EQ(
-        run({"set_ph 4, 5, 6", "set_ph_delta 1, 2, 3", "play 1, 1, 4", "play 2, 2, 4", "stop"}),
-        "");
-    EXPECT_EQ(sim.rt_log_text(),
-              "\nSimulation start:\n@0ns play 4ns:\n\twave idx: 0:1,1:1" +
-                  params("0:32767,1:32767", "0:32767,1:32767", "c:4,f:5,u:6", "c:1,f:2,u:3") +
-                  "\n@4ns play 4ns:\n\twave idx: 0:2,1:2" +
-                  params("0:32767,1:32767", "0:32767,1:32767", "c:4,f:5,u:6") + "\nSimulation end");
-    EXPECT_EQ(sim.classicalTick(), 3u + 3u + 2u + 2u + 1u);
-}
-
-TEST_F(seq_simTest, AcquireAndAcquireWeighed) {
-    EXPECT_EQ(run({"acquire 3, 7, 20", "acquire_weighed 1, 2, 3, 4, 30", "stop"}), "");
-    EXPECT_EQ(sim.rt_log_text(),
-              "\nSimulation start:\n@0ns acquire 20ns:\n\tacq idx: 3\n\tbin idx: 7"
-              "\n\tweight idx: 0:-1,1:-1" +
-                  params() +
-                  "\n@20ns acquire_weighed 30ns:\n\tacq idx: 1\n\tbin idx: 2"
-                  "\n\tweight idx: 0:3,1:4" +
-                  params() + "\nSimulation end");
-    EXPECT_EQ(sim.classicalTick(), 2u + 3u + 1u);
-    EXPECT_EQ(sim.realtimeTick(), 50u);
-}
-
-TEST_F(seq_simTest, ParameterUpdateAndSettingTicks) {
-    EXPECT_EQ(run({"sw_req 5", "set_mrk 3", "set_ph 1, 2, 3", "set_ph_delta 7, 8, 9",
-                   "set_awg_gain 1, 2", "set_awg_offs 3, 4", "upd_param 4", "stop"}),
-              "");
-    EXPECT_EQ(sim.rt_log_text(), "\nSimulation start:\n@0ns upd_param 4ns:" +
-                                     params("0:1,1:2", "0:3,1:4", "c:1,f:2,u:3", "c:7,f:8,u:9", 3) +
-                                     "\nSimulation end");
-    EXPECT_EQ(sim.classicalTick(), 1u + 1u + 3u + 3u + 2u + 2u + 1u + 1u);
-    EXPECT_EQ(sim.numInstructions(), 8u);
-    EXPECT_EQ(sim.pc(), 7u);
-}
-
-TEST_F(seq_simTest, RegisterOperandsFollowThePrefetchRule) {
-    // add writes R1 at tick 1; play starts at tick 2: its first operand (prefetched) still
-    // reads 0, the second (current) 9.
-    EXPECT_EQ(run({"add R0, 9, R1", "play R1, R1, 10", "nop", "set_mrk R1", "wait R1",
-                   "set_ph R1, R1, R1", "acquire_weighed 2, R1, R1, R1, 5", "upd_param 4", "stop"}),
-              "");
-    ASSERT_EQ(log().size(), 4u);
-    EXPECT_EQ(log()[0].wave_idx[0], 0);
-    EXPECT_EQ(log()[0].wave_idx[1], 9);
-    EXPECT_EQ(log()[1].duration_ns, 9u);
-    EXPECT_EQ(log()[1].mrk, 9);
-    EXPECT_EQ(log()[2].bin_idx, 9);
-    EXPECT_EQ(log()[2].weight_idx[0], 9);
-    EXPECT_EQ(log()[2].weight_idx[1], 9);
-    EXPECT_EQ(log()[2].ph_coarse, 9);
-    EXPECT_EQ(log()[2].ph_ufine, 9);
-    EXPECT_EQ(log()[3].time_ns, 10u + 9u + 5u);
-}
-
-TEST_F(seq_simTest, LongWaitsNeitherWrapNorRunBackwards) {
-    EXPECT_EQ(run({"move 0x80000005, R1", "move 0xFFFFFFFF, R2", "nop", "wait R1", "wait R2",
-                   "wait R2", "play 1, 1, 65535", "stop"}),
-              "");
-    const std::string expected =
-        "\nSimulation start:\n@0ns wait 2147483653ns\n@2147483653ns wait 4294967295ns"
-        "\n@6442450948ns wait 4294967295ns\n@10737418243ns play 65535ns:\n\twave idx";
-    EXPECT_EQ(sim.rt_log_text().substr(0, expected.size()), expected);
-    EXPECT_EQ(sim.realtimeTick(), 10737418243u + 65535u);
-    EXPECT_EQ(log().back().time_ns, 10737418243u);
-
-    // A loop of long waits within the default budget passes 2^31 ns.
-    EXPECT_EQ(run({"move 40000, R1", "nop", "wait 65535", "loop R1, 2", "stop"}, 1000000), "");
-    EXPECT_EQ(sim.realtimeTick(), 40000u * 65535u);
-    EXPECT_EQ(log().back().time_ns, 39999u * 65535u);
-}
-
-TEST_F(seq_simTest, UnsupportedInstructionKeepsEarlierEntries) {
-    EXPECT_EQ(run({"play 1, 2, 100", "reset_ph", "stop"}),
-              "Instruction reset_ph not yet supported.");
-    EXPECT_EQ(log().size(), 1u);
-    EXPECT_EQ(sim.numInstructions(), 1u);
-    EXPECT_EQ(sim.pc(), 1u);
-    // Generic errors end the run the same way; the log so far stays.
-    EXPECT_EQ(run({"wait 4", "move 1, R1", "illegal"}),
-              "ILLEGAL instruction at instruction address:  2");
-    EXPECT_EQ(log().size(), 1u);
-}
-
-TEST_F(seq_simTest, EveryRunStartsANewLog) {
-    EXPECT_EQ(run({"set_awg_gain 1, 1", "play 1, 2, 100", "stop"}), "");
-    EXPECT_EQ(run({"stop"}), "");
-    EXPECT_TRUE(log().empty());
-    EXPECT_EQ(sim.rt_log_text(), "\nSimulation start:\nSimulation end");
-    EXPECT_EQ(run({"upd_param 4", "stop"}), "");
-    EXPECT_EQ(log()[0].awg_gain[0], 32767);
-    EXPECT_EQ(log()[0].awg_offs[1], 32767);
-}
-
-TEST_F(seq_simTest, PrintWritesTheLogAtInfoLevel) {
-    run({"wait 20", "stop"});
-    std::string text;
-    {
-        LogCapture log(5);
-        sim.print_rt_log("ignored");
-        Logging::setLogLevel(6);
-        sim.print_rt_log("ignored");
-        text = log.text();
+TEST_F(seq_simTest, TextSinkWritesWhatPrintRtLogPrintsAlsoForARunCutShort) {
+    assemble("set_mrk 1\nplay 1, 2, 100\nwait 20\nacquire 1, 2, 30\nupd_param 4\nstop\n");
+    for (const int budget : {1000, 3, 0}) {
+        StringOutput text;
+        seq_text_sink writer(text);
+        seq_event_tee tee;
+        tee.add(&writer);
+        tee.add(&sim.rt_log_sink());
+        sim.set_event_sink(&tee);
+        EXPECT_EQ(simulate(budget), budget != 1000);
+        LogCapture log(6);
+        sim.print_rt_log("not printed");
+        EXPECT_EQ(log.text().substr(log.text().find(": ") + 2), text.text() + "\n");
+        Logging::setLogLevel(5);
+        sim.print_rt_log("");
+        EXPECT_EQ(log.text().find("Simulation start"), log.text().rfind("Simulation start"));
     }
-    const std::string expected = ": \nSimulation start:\n@0ns wait 20ns\nSimulation end\n";
-    ASSERT_GE(text.size(), expected.size());
-    EXPECT_EQ(text.substr(text.size() - expected.size()), expected);
-    EXPECT_EQ(text.find("ignored"), std::string::npos);
-    EXPECT_EQ(text.find("Simulation start"), text.rfind("Simulation start")); // written once
+    EXPECT_EQ(sim.rt_log_text(), "\nSimulation start:\nSimulation end");
+}
+
+TEST_F(seq_simTest, AnotherSinkLeavesTheInMemoryLogEmpty) {
+    assemble("        move 1000, R1\n"
+             "top:    play 1, 2, 10\n"
+             "        wait 4\n"
+             "        loop R1, @top\n"
+             "        stop\n");
+    struct Counter : seq_event_sink {
+        std::vector<uint32_t> addresses;
+        void event(const rt_info&, address_t address) override { addresses.push_back(address); }
+    } counter;
+    sim.set_event_sink(&counter);
+    EXPECT_FALSE(simulate(10000));
+    EXPECT_EQ(counter.addresses.size(), 2000u);
+    EXPECT_EQ(counter.addresses[1999], 2u);
+    EXPECT_EQ(sim.get_rt_log().capacity(), 0u);
+    EXPECT_EQ(sim.realtimeTick(), 14000u);
+
+    sim.set_event_sink(nullptr); // back to the in-memory log
+    EXPECT_FALSE(simulate(10000));
+    EXPECT_EQ(sim.get_rt_log().size(), 2000u);
+}
+
+TEST_F(seq_simTest, CsvAndJsonLinesCarryEveryValueOfTheLog) {
+    assemble(kEveryRealtimeInstruction);
+    StringOutput csvText, jsonText;
+    seq_csv_sink csv(csvText);
+    seq_jsonl_sink json(jsonText);
+    seq_event_tee tee;
+    for (seq_event_sink* sink :
+         std::initializer_list<seq_event_sink*>{&sim.rt_log_sink(), &csv, &json})
+        tee.add(sink);
+    sim.set_event_sink(&tee);
+    ASSERT_FALSE(simulate());
+    const auto& log = sim.get_rt_log();
+    ASSERT_EQ(log.size(), kLoggedAddresses.size());
+    const std::vector<std::string> csvLines = split(csvText.text(), '\n');
+    const std::vector<std::string> jsonLines = split(jsonText.text(), '\n');
+    ASSERT_EQ(csvLines.size(), log.size() + 1);
+    ASSERT_EQ(jsonLines.size(), log.size());
+    EXPECT_EQ(csvLines[0], seq_csv_sink::s_header);
+    const std::vector<std::string> names = split(std::string(seq_csv_sink::s_header), ',');
+    for (size_t i = 0; i < log.size(); ++i) {
+        const std::vector<std::string> expected = columns(log[i], kLoggedAddresses[i]);
+        ASSERT_EQ(expected.size(), names.size());
+        EXPECT_EQ(split(csvLines[i + 1], ','), expected) << "entry " << i;
+        for (size_t c = 0; c < names.size(); ++c) {
+            const bool flag = names[c].find("_valid") != std::string::npos;
+            const std::string value = names[c] == "mnemonic" ? '"' + expected[c] + '"'
+                                      : flag ? (expected[c] == "1" ? "true" : "false")
+                                             : expected[c];
+            const std::string pair = "\"" + names[c] + "\":" + value;
+            EXPECT_TRUE(jsonLines[i].find(pair + ",") != std::string::npos ||
+                        jsonLines[i].find(pair + "}") != std::string::npos)
+                << jsonLines[i] << " lacks " << pair;
+        }
+    }
+    // Values that the register operands and the 16-bit fields give.
+    EXPECT_EQ(csvLines[2].substr(0, 22), "10,20,10,play,1,7,9,0,");
+    EXPECT_EQ(split(csvLines[1], ',')[13], "65531"); // gain -5 as the field holds it
+    EXPECT_EQ(split(csvLines[5], ',')[1], "11");     // wait R4
+}
+
+TEST(seq_event_writerTest, MnemonicsThatWouldBreakALineAreEscaped) {
+    seq_sim::rt_info entry;
+    entry.str = "a,\"b\"\n";
+    StringOutput csvText, jsonText;
+    seq_csv_sink(csvText).event(entry, 0);
+    seq_jsonl_sink(jsonText).event(entry, 0);
+    EXPECT_EQ(csvText.text().substr(0, 17), "0,0,0,\"a,\"\"b\"\"\n\",");
+    EXPECT_NE(jsonText.text().find(R"("mnemonic":"a,\"b\"\u000a")"), std::string::npos);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 #pragma once
-// A fixture with the Vexa instruction set in a processor of 4096 words, an assembler over
-// it, and the words and errors of a standalone run.
+// A fixture with the Vexa instruction set in a processor of 4096 words and 64 registers, an
+// assembler over it, and the words and errors of a standalone run.
 
 #include <gtest/gtest.h>
 
@@ -14,15 +14,11 @@
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/asmparser/AsmErrorList.h"
 #include "sequencer/asmparser/AsmSyntax.h"
-#include "sequencer/seqprocessor/SeqInstructionSet.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
 
 class AssemblerFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_savedLevel = Logging::getLogLevel();
-        Logging::setLogLevel(3);
-    }
+    void SetUp() override { Logging::setLogLevel(3); }
     void TearDown() override { Logging::setLogLevel(m_savedLevel); }
 
     // A standalone run over the text (source name "test.s"); the errors land in `errors`.
@@ -34,15 +30,9 @@ protected:
     std::string report() const { return errors.toStringFullReport("assembler"); }
     std::vector<uint64_t> words() const {
         std::vector<uint64_t> result;
-        for (uint32_t a = 0; a < assembler.numInstructions(); ++a) {
+        for (uint32_t a = 0; a < assembler.numInstructions(); ++a)
             result.push_back(processor.readInstructionMem(a));
-        }
         return result;
-    }
-    std::string errorText(size_t index) const {
-        auto it = errors.begin();
-        std::advance(it, static_cast<std::ptrdiff_t>(index));
-        return (*it)->message();
     }
 
     SeqProcessor processor{seq_instr_set(), 4096, 64};
@@ -50,5 +40,5 @@ protected:
     AsmErrorList errors;
 
 private:
-    int m_savedLevel = 7;
+    const int m_savedLevel = Logging::getLogLevel();
 };
