@@ -111,12 +111,5 @@ protected:
     }
     ToolRun vexasm(const std::string& arguments) const { return run(VEXASM_PATH, arguments); }
 
-    // Assembles `source` with vexasm into `base`.hex and returns that file's text.
-    std::string assemble(const std::string& source, const std::string& base) const {
-        writeFile(dir / (base + ".s"), source);
-        EXPECT_EQ(vexasm("-l quiet -o " + base + " " + base + ".s").status, 0) << source;
-        return readFile(dir / (base + ".hex"));
-    }
-
     fs::path dir;
 };

@@ -33,28 +33,25 @@ protected:
 };
 using BadInputSlowTest = BadInputTest;
 
-TEST_F(BadInputTest, UnreadableInputs) {
+TEST_F(BadInputTest, UnreadableOrEmptyInputs) {
     fs::create_directories(dir / "folder.s");
     std::vector<std::pair<std::string, std::string>> cases = {
         {"missing", "Could not open input file 'missing.s' for reading"},
         {"folder", "Could not open input file 'folder.s' for reading"},
     };
-    for (const auto& [base, message] : cases) {
-        const ToolRun result = assembleFailing(base + ".s", base);
-        EXPECT_EQ(result.status, 1) << base;
-        EXPECT_EQ(result.messageStarting("Could not"), message) << result.err;
-    }
     // A file that opens but fails its first read (EIO) is no empty program.
-    if (fs::exists("/proc/self/mem")) {
-        const ToolRun result = assembleFailing("-o mem /proc/self/mem", "mem");
-        EXPECT_EQ(result.status, 1);
-        EXPECT_EQ(result.messageStarting("Reading"),
-                  "Reading from stream /proc/self/mem resulted in 'bad' state (read error on i/o "
-                  "operation). Line read so far:\n\nLast read character value = 0");
+    if (fs::exists("/proc/self/mem"))
+        cases.emplace_back("/proc/self/mem",
+                           "Reading from stream /proc/self/mem resulted in 'bad' state (read "
+                           "error on i/o operation). Line read so far:\n\nLast read character "
+                           "value = 0");
+    for (const auto& [input, message] : cases) {
+        const bool file = input[0] == '/';
+        const ToolRun result = assembleFailing(file ? "-o mem " + input : input + ".s",
+                                               file ? "mem" : input);
+        EXPECT_EQ(result.status, 1) << input;
+        EXPECT_EQ(result.messageStarting(message.substr(0, 10)), message) << result.err;
     }
-}
-
-TEST_F(BadInputTest, EmptyFileIsAnEmptyProgram) {
     writeFile(dir / "empty.s", "");
     EXPECT_EQ(vexasm("empty.s").status, 0);
     EXPECT_TRUE(fs::exists(dir / "empty.hex"));
@@ -179,36 +176,21 @@ TEST_F(BadInputTest, UnwritableOutputs) {
 // Counts beyond the range of int used to be cut to 32 bits (4294967297 ran once).
 TEST_F(BadInputTest, RepetitionCounts) {
     writeFile(dir / "prog.s", "        stop\n");
-    const std::string kStop = "0800000000000000\n";
     const std::pair<std::string, const char*> cases[] = {
-        // count as the shell sees it, and prog.hex afterwards (null: none may be written)
-        {"99999999999999999999999", nullptr},
-        {"4294967297", nullptr},
-        {"' -9999999999'", nullptr},
-        {"2147483648", nullptr},
-        {"0x10", nullptr},
-        {"1.5", nullptr},
-        {"' 1 '", nullptr},
-        {"''", ""}, // no digits: no run
-        {"' -3'", ""},
-        {"0", ""},
-        {"+2", kStop.c_str()},
-        {"' 3'", kStop.c_str()},
-    };
+        // the count as the shell sees it, and prog.hex afterwards (null: none may be written)
+        {"99999999999999999999999", nullptr}, {"4294967297", nullptr},
+        {"2147483648", nullptr}, {"' -2147483649'", nullptr}, {"' 1 '", nullptr},
+        {"''", ""}, {"' -3'", ""}, {"+2", "0800000000000000\n"}};
     for (const auto& [count, hex] : cases) {
         fs::remove(dir / "prog.hex");
         const ToolRun result = vexasm("-s " + count + " prog.s");
         EXPECT_EQ(result.status, hex ? 0 : 2) << "-s " << count;
         EXPECT_EQ(fs::exists(dir / "prog.hex"), hex != nullptr) << "-s " << count;
-        if (hex) {
-            EXPECT_EQ(readFile(dir / "prog.hex"), hex) << "-s " << count;
-        } else {
-            const std::string text = count.front() == '\'' ? count.substr(1, count.size() - 2)
-                                                           : count;
-            EXPECT_EQ(result.messages(),
-                      std::vector<std::string>{
-                          "Error in number of repeated assembly (stress testing): " + text});
-        }
+        EXPECT_EQ(readFile(dir / "prog.hex"), hex ? hex : "") << "-s " << count;
+        const std::string text = count[0] == '\'' ? count.substr(1, count.size() - 2) : count;
+        EXPECT_EQ(result.messages().size(), hex ? 2u : 1u) << result.err;
+        EXPECT_EQ(result.messageStarting("Error in number"),
+                  hex ? "" : "Error in number of repeated assembly (stress testing): " + text);
     }
 }
 

@@ -55,25 +55,47 @@ TEST_F(VexasimTest, SimulatesASourceOrItsImage) {
                   "\n0,100,0,play,1,1,2,0,0,0,0,0,1,32767,32767,32767,32767,0,0,0,0,0,0,0"
                   "\n100,20,1,wait,0,1,2,0,0,0,0,0,0,32767,32767,32767,32767,0,0,0,0,0,0,0\n");
 
-    writeFile(dir / "prog.hex", assemble(kProgram, "prog"));
+    ASSERT_EQ(vexasm("-l quiet prog.s").status, 0);
     result = vexasim("prog.hex");
     EXPECT_EQ(result.status, 0) << result.err;
     expectRun(result, 0, kRealTimeLog, "Simulation finished", kStats);
 }
 
-TEST_F(VexasimTest, ARunThatDoesNotStopFailsWithItsMessage) {
-    writeFile(dir / "prog.s", "        nop\n        jmp 1\n");
-    const ToolRun result = vexasim("-m 10 prog.s");
+// A run cut short fails with its reason, and still streams and draws the entries it logged.
+TEST_F(VexasimTest, ARunThatDoesNotStopFailsAndKeepsItsEvents) {
+    writeFile(dir / "prog.s", "        wait 8\ntop:    wait 12\n        jmp @top\n");
+    const ToolRun result = vexasim("-m 4 --svg t.svg --events ev.jsonl prog.s");
     EXPECT_EQ(result.status, 1);
     const std::vector<LogLine> log = result.log();
     ASSERT_EQ(log.size(), 6u) << result.err;
-    EXPECT_EQ(log[1].message, "\nSimulation start:\nSimulation end");
+    EXPECT_EQ(log[1].message, "\nSimulation start:\n@0ns wait 8ns\n@8ns wait 12ns\n@20ns wait 12ns"
+                              "\nSimulation end");
     EXPECT_EQ(log[2].tag, kErrorTag);
-    EXPECT_EQ(log[2].message, "Maximum number of instructions reached (10). Could the program be "
+    EXPECT_EQ(log[2].message, "Maximum number of instructions reached (4). Could the program be "
                               "running an infinite loop?");
     EXPECT_EQ(log[3].message, "Simulation interrupted");
-    EXPECT_EQ(log[4].message, "\nSimulated 11 instructions which took 41 classical cycles "
-                              "(0.164 us) and 0 real-time cycles (0.000 us).");
+    EXPECT_EQ(log[4].message, "\nSimulated 5 instructions which took 11 classical cycles "
+                              "(0.044 us) and 32 real-time cycles (0.128 us).");
+
+    const std::string json = readFile(dir / "ev.jsonl");
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 3);
+    EXPECT_NE(json.find("\n{\"time_ns\":8,\"duration_ns\":12,\"address\":1,\"mnemonic\":\"wait\","),
+              std::string::npos)
+        << json;
+
+    std::string error;
+    const auto root = xmlcheck::parse(readFile(dir / "t.svg"), error);
+    ASSERT_TRUE(root) << error;
+    std::vector<double> boxes; // x and width of each
+    for (const xmlcheck::Element* g : root->findAll("g"))
+        for (const xmlcheck::Element* rect : g->findAll("rect"))
+            if (g->attribute("class") == "entry")
+                boxes.insert(boxes.end(), {std::stod(rect->attribute("x")),
+                                           std::stod(rect->attribute("width"))});
+    const std::vector<double> expected = {0, 8, 8, 12, 20, 12}; // in ns, the run takes 32
+    ASSERT_EQ(boxes.size(), expected.size());
+    for (size_t i = 0; i < boxes.size(); ++i)
+        EXPECT_NEAR(boxes[i], expected[i] * 1000.0 / 32, 1e-3) << i;
 }
 
 TEST_F(VexasimTest, FailedAssemblyOrUnreadableInputEndsBeforeTheRun) {
@@ -97,35 +119,6 @@ TEST_F(VexasimTest, FailedAssemblyOrUnreadableInputEndsBeforeTheRun) {
         EXPECT_EQ(result.status, 1) << input;
         EXPECT_EQ(result.messages(), std::vector<std::string>{message}) << input;
     }
-}
-
-// A run cut short still draws, and streams, the entries it logged.
-TEST_F(VexasimTest, InterruptedRunKeepsItsEventsAndTimeline) {
-    writeFile(dir / "prog.s", "        wait 8\n        wait 12\n        illegal\n");
-    const ToolRun result = vexasim("-l quiet --svg t.svg --events ev.jsonl prog.s");
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.out + result.err, "");
-
-    std::string error;
-    const auto root = xmlcheck::parse(readFile(dir / "t.svg"), error);
-    ASSERT_TRUE(root) << error;
-    std::vector<std::pair<double, double>> boxes; // x and width
-    for (const xmlcheck::Element* g : root->findAll("g"))
-        if (g->attribute("class") == "entry")
-            for (const xmlcheck::Element* rect : g->findAll("rect"))
-                boxes.emplace_back(std::stod(rect->attribute("x")),
-                                   std::stod(rect->attribute("width")));
-    const double scale = 1000.0 / 20; // the run takes 20 ns
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_NEAR(boxes[0].second, 8 * scale, 1e-3);
-    EXPECT_NEAR(boxes[1].first, 8 * scale, 1e-3);
-    EXPECT_NEAR(boxes[1].second, 12 * scale, 1e-3);
-
-    const std::string json = readFile(dir / "ev.jsonl");
-    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 2);
-    EXPECT_EQ(json.rfind("{\"time_ns\":8,\"duration_ns\":12,\"address\":1,\"mnemonic\":\"wait\","),
-              json.find('\n') + 1)
-        << json;
 }
 
 // An outer loop of two passes around an inner loop of three, and an instruction that never
@@ -178,16 +171,6 @@ TEST_F(VexasimTest, ListingTimesEveryInstruction) {
                   "      6          1           40             70              0          stop\n"
                   "      7          0" +
                   std::string(45, ' ') + "        nop\n");
-
-    // An image is listed as its disassembly.
-    writeFile(dir / "loops.hex", assemble(kNestedLoops, "loops"));
-    const ToolRun image = vexasim("-l warning --listing image.csv loops.hex");
-    EXPECT_EQ(image.status, 0) << image.err;
-    const std::string listing = readFile(dir / "image.csv");
-    EXPECT_NE(listing.find("\n2,6,2,0,60,\"        play        0x1, 0x2, 0xa\"\n"),
-              std::string::npos)
-        << listing;
-    EXPECT_NE(listing.find("\n7,0,,,,        nop\n"), std::string::npos) << listing;
 }
 
 TEST_F(VexasimTest, OutputsThatCannotBeWrittenFailWithoutAFileThatLooksComplete) {

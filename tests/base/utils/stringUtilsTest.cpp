@@ -33,18 +33,14 @@ template <typename T> void checkRows(std::initializer_list<IntRow> rows) {
     }
 }
 
+// What the C routines leave to the caller: the range of each width, and the messages.
 TEST(StringToIntTest, RangesAndMessagesPerWidth) {
     checkRows<int32_t>(
         {{"0x7fffffff", 2147483647},
          {"-2147483648", -2147483648LL},
-         {"017", 15},
-         {" 12", 12},
-         {"", 0},
          {"0x80000000", {}, "Value '0x80000000' is out of range for an 32 bits signed integer"},
          {"-2147483649", {}, "Value '-2147483649' is out of range for an 32 bits signed integer"},
-         {"12 ", {}, "Value '12 ' is not a valid integer. Invalid character ' ' at index 2"},
-         {"12ab", {}, "Value '12ab' is not a valid integer. Invalid character 'a' at index 2"},
-         {"089", {}, "Value '089' is not a valid integer. Invalid character '8' at index 1"}});
+         {"12ab", {}, "Value '12ab' is not a valid integer. Invalid character 'a' at index 2"}});
     checkRows<uint16_t>(
         {{"65535", 65535},
          {"-0", 0},
@@ -54,15 +50,9 @@ TEST(StringToIntTest, RangesAndMessagesPerWidth) {
         {{"-0x8000", -32768},
          {"32768", {}, "Value '32768' is out of range for an 16 bits signed integer"},
          {"-32769", {}, "Value '-32769' is out of range for an 16 bits signed integer"}});
-    checkRows<uint32_t>(
-        {{"037777777777", 4294967295LL},
-         {"4294967296", {}, "Value '4294967296' is out of range for an 32 bits unsigned integer"},
-         // the unsigned conversion would wrap this around to 1
-         {"-4294967295", {}, "Value '-4294967295' is out of range for an 32 bits unsigned integer"}});
-    // 64 bits saturate as the C routines do; the unsigned result takes a minus sign.
-    checkRows<int64_t>({{"99999999999999999999", std::numeric_limits<int64_t>::max()},
-                        {"-9223372036854775808", std::numeric_limits<int64_t>::min()}});
-    checkRows<uint64_t>({{"-1", -1}, {"99999999999999999999", -1}});
+    // The unsigned conversion would wrap this around to 1.
+    checkRows<uint32_t>({{"-4294967295", {},
+                          "Value '-4294967295' is out of range for an 32 bits unsigned integer"}});
 }
 
 // Plain decimal, hexadecimal and octal texts take a shortcut past the C routine; every text
