@@ -54,26 +54,29 @@ std::vector<std::string> texts(const xmlcheck::Element& element, const std::stri
     return result;
 }
 
+// Boxes too thin for their label go without; the title is escaped.
 TEST(seq_timelineTest, OneGroupPerEntryWithBoxesInTheirLanesAtTimeAndDuration) {
     Entry acquire = entry("acquire", 100, 100);
     acquire.acq_idx = 3;
     acquire.bin_idx = 4;
     acquire.acquire_valid = acquire.param_valid = true;
     const seq_timeline::log_t log = {play(0, 100), acquire, entry("wait", 200, 250),
-                                     entry("upd_param", 450, 50)};
-    const auto root = render(log);
+                                     entry("upd_param", 450, 50), play(500, 1)};
+    const auto root = render(log, "a<b>&\"c'\x01\xff\xc3\xa9.s");
     ASSERT_TRUE(root);
     EXPECT_EQ(root->name, "svg");
+    const auto all = texts(*root);
+    ASSERT_GE(all.size(), 2u);
+    EXPECT_EQ(all[0], "a<b>&\"c'??\xc3\xa9.s");
+    EXPECT_EQ(all[1], "5 real-time entries, 501 ns in all");
     const auto groups = entryGroups(*root);
     ASSERT_EQ(groups.size(), log.size());
 
-    const double scale = seq_timeline::s_plotWidth / 500.0;
-    const std::vector<std::vector<int>> lanes = {{seq_timeline::PATH0, seq_timeline::PATH1},
-                                                 {seq_timeline::ACQUISITION},
-                                                 {seq_timeline::WAIT_UPDATE},
-                                                 {seq_timeline::WAIT_UPDATE}};
+    using T = seq_timeline;
+    const std::vector<std::vector<int>> lanes = {
+        {T::PATH0, T::PATH1}, {T::ACQUISITION}, {T::WAIT_UPDATE}, {T::WAIT_UPDATE}, {T::PATH0, T::PATH1}};
     const std::vector<std::vector<std::string>> labels = {
-        {"w1", "w2"}, {"a3:b4"}, {"wait"}, {"upd_param"}};
+        {"w1", "w2"}, {"a3:b4"}, {"wait"}, {"upd_param"}, {}};
     for (size_t i = 0; i < log.size(); ++i) {
         SCOPED_TRACE("entry " + std::to_string(i));
         const xmlcheck::Element& g = *groups[i];
@@ -81,10 +84,12 @@ TEST(seq_timelineTest, OneGroupPerEntryWithBoxesInTheirLanesAtTimeAndDuration) {
         const auto rects = g.findAll("rect");
         ASSERT_EQ(rects.size(), lanes[i].size());
         for (size_t k = 0; k < rects.size(); ++k) {
-            EXPECT_NEAR(std::stod(rects[k]->attribute("x")), log[i].time_ns * scale, 1e-3);
-            EXPECT_NEAR(std::stod(rects[k]->attribute("width")), log[i].duration_ns * scale, 1e-3);
+            EXPECT_NEAR(std::stod(rects[k]->attribute("x")), log[i].time_ns * T::s_plotWidth / 501,
+                        1e-3);
+            EXPECT_NEAR(std::stod(rects[k]->attribute("width")),
+                        log[i].duration_ns * T::s_plotWidth / 501, 1e-3);
             EXPECT_NEAR(std::stod(rects[k]->attribute("y")),
-                        lanes[i][k] * (seq_timeline::s_laneHeight + seq_timeline::s_laneGap), 1e-3);
+                        lanes[i][k] * (T::s_laneHeight + T::s_laneGap), 1e-3);
         }
         EXPECT_EQ(texts(g), labels[i]);
         ASSERT_EQ(g.findAll("title").size(), 1u);
@@ -92,16 +97,6 @@ TEST(seq_timelineTest, OneGroupPerEntryWithBoxesInTheirLanesAtTimeAndDuration) {
                       "@" + std::to_string(log[i].time_ns) + "ns " + log[i].str, 0),
                   0u);
     }
-}
-
-TEST(seq_timelineTest, BoxesTooThinForTheirLabelGoWithout) {
-    const auto root = render({play(0, 10), entry("wait", 10, 99990)});
-    ASSERT_TRUE(root);
-    const auto groups = entryGroups(*root);
-    ASSERT_EQ(groups.size(), 2u);
-    EXPECT_NEAR(std::stod(groups[0]->findAll("rect")[0]->attribute("width")), 0.1, 1e-3);
-    EXPECT_TRUE(texts(*groups[0]).empty());
-    EXPECT_EQ(texts(*groups[1]), std::vector<std::string>{"wait"});
 }
 
 TEST(seq_timelineTest, ScaleLabelsKeepApartAndCoverTheRun) {
@@ -125,15 +120,11 @@ TEST(seq_timelineTest, ScaleLabelsKeepApartAndCoverTheRun) {
                                                               "4500"}));
 }
 
-TEST(seq_timelineTest, EmptyLogAndHostileTitleStillGiveAWellFormedPicture) {
-    const auto root = render({}, "a<b>&\"c'\x01\xff\xc3\xa9.s");
+TEST(seq_timelineTest, EmptyLogGivesAWellFormedPicture) {
+    const auto root = render({});
     ASSERT_TRUE(root);
     EXPECT_TRUE(entryGroups(*root).empty());
-    const auto all = texts(*root);
-    ASSERT_GE(all.size(), 2u);
-    EXPECT_EQ(all[0], "a<b>&\"c'??\xc3\xa9.s");
-    EXPECT_EQ(all[1], "0 real-time entries, 0 ns in all");
-
+    EXPECT_EQ(texts(*root).at(1), "0 real-time entries, 0 ns in all");
     for (const char* bad : {"<a><b></a>", "<a x=1/>", "<a x='1' x='2'/>", "<a>&nbsp;</a>",
                             "<a>\x01</a>", "<a/><b/>", "<a>"}) {
         std::string error;
