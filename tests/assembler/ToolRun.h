@@ -105,7 +105,8 @@ protected:
         fs::remove(err);
         if (wrapper) {
             EXPECT_FALSE(std::regex_search(result.err, std::regex(R"((^|\n)==\d+== )")))
-                << tool << " " << arguments << "\n" << result.err;
+                << tool << " " << arguments << "\n"
+                << result.err;
         }
         return result;
     }

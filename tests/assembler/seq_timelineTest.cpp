@@ -73,8 +73,11 @@ TEST(seq_timelineTest, OneGroupPerEntryWithBoxesInTheirLanesAtTimeAndDuration) {
     ASSERT_EQ(groups.size(), log.size());
 
     using T = seq_timeline;
-    const std::vector<std::vector<int>> lanes = {
-        {T::PATH0, T::PATH1}, {T::ACQUISITION}, {T::WAIT_UPDATE}, {T::WAIT_UPDATE}, {T::PATH0, T::PATH1}};
+    const std::vector<std::vector<int>> lanes = {{T::PATH0, T::PATH1},
+                                                 {T::ACQUISITION},
+                                                 {T::WAIT_UPDATE},
+                                                 {T::WAIT_UPDATE},
+                                                 {T::PATH0, T::PATH1}};
     const std::vector<std::vector<std::string>> labels = {
         {"w1", "w2"}, {"a3:b4"}, {"wait"}, {"upd_param"}, {}};
     for (size_t i = 0; i < log.size(); ++i) {
@@ -115,9 +118,9 @@ TEST(seq_timelineTest, ScaleLabelsKeepApartAndCoverTheRun) {
     }
     const auto root = render({entry("wait", 0, 4500)});
     ASSERT_TRUE(root);
-    EXPECT_EQ(texts(*root, "tick"), (std::vector<std::string>{"0", "500", "1000", "1500", "2000",
-                                                              "2500", "3000", "3500", "4000",
-                                                              "4500"}));
+    EXPECT_EQ(texts(*root, "tick"),
+              (std::vector<std::string>{"0", "500", "1000", "1500", "2000", "2500", "3000", "3500",
+                                        "4000", "4500"}));
 }
 
 TEST(seq_timelineTest, EmptyLogGivesAWellFormedPicture) {

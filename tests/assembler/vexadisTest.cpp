@@ -26,7 +26,8 @@ TEST_F(VexadisTest, DisassemblesToStandardOutputOrAFile) {
     result = vexadis("-n -o out.s prog.hex");
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(readFile(dir / "out.s"), "        stop\n        nop\n        add         R1, 0xa, R2\n");
+    EXPECT_EQ(readFile(dir / "out.s"),
+              "        stop\n        nop\n        add         R1, 0xa, R2\n");
 
     writeFile(dir / "empty.hex", "");
     result = vexadis("empty.hex");

@@ -153,11 +153,14 @@ TEST_F(VexasimTest, ListingTimesEveryInstruction) {
     EXPECT_EQ(text.status, 0) << text.err;
     const std::string blank(63, ' ');
     EXPECT_EQ(text.out.rfind("address      count   first_tick  first_time_ns    realtime_ns  "
-                             "source\n" + blank + "# nested loops\n", 0),
+                             "source\n" +
+                                 blank + "# nested loops\n",
+                             0),
               0u);
     for (const std::string& rows :
-         {"\n" + blank + "inner:\n      2          6            2              0             60"
-                         "          play    1, 2, 10\n",
+         {"\n" + blank +
+              "inner:\n      2          6            2              0             60"
+              "          play    1, 2, 10\n",
           "\n      7          0" + std::string(45, ' ') + "        nop\n"})
         EXPECT_TRUE(text.out.find(rows) != std::string::npos) << rows << "\n" << text.out;
     EXPECT_EQ(std::count(text.out.begin(), text.out.end(), '\n'), 11) << text.out;

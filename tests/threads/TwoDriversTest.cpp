@@ -38,8 +38,8 @@ std::string runOnce(seq& driver, const std::string& source, bool simulate) {
         driver.assembler()->printHexOutput(outcome);
     if (result == 0 && simulate) {
         std::string message;
-        outcome << "simulation failed: " << driver.simulate(message) << " " << message
-                << "\nR1 " << driver.processor()->readRegister(1) << "\n";
+        outcome << "simulation failed: " << driver.simulate(message) << " " << message << "\nR1 "
+                << driver.processor()->readRegister(1) << "\n";
         driver.print_sim(); // the real-time log goes to the logger at info level
     }
     return outcome.str();
@@ -87,7 +87,8 @@ TEST(TwoDriversTest, AssembleAndSimulateOnTwoThreadsAtOnce) {
         // One line per run, none torn by the other thread.
         const std::string text = log.text();
         EXPECT_EQ(linesEndingIn(text, "assembly completed"), (kRuns + 1) / 2 + kRuns);
-        EXPECT_EQ(linesEndingIn(text, "assembly failed with " + std::to_string(errors) + " errors"), kRuns / 2);
+        EXPECT_EQ(linesEndingIn(text, "assembly failed with " + std::to_string(errors) + " errors"),
+                  kRuns / 2);
     }
     ASSERT_EQ(assemblerRuns.size(), static_cast<size_t>(kRuns));
     ASSERT_EQ(simulatorRuns.size(), static_cast<size_t>(kRuns));

@@ -38,7 +38,7 @@ bool holds(const Block& block, unsigned char value) {
 
 TEST(ArenaAllocatorTest, BlocksAreAlignedAndDoNotOverlap) {
     const std::pair<std::size_t, std::size_t> rows[] = {
-        {1, 1},  {3, 1},   {8, 8},   {24, 8},  {16, 16},    {40, 16},   {7, 2},
+        {1, 1},   {3, 1},    {8, 8},    {24, 8},  {16, 16}, {40, 16},    {7, 2},
         {100, 4}, {4096, 8}, {4097, 8}, {64, 64}, {1, 128}, {70000, 16}, {4096, 16}};
     std::vector<Block> blocks;
     // Enough rounds to cross several chunk boundaries.
@@ -69,8 +69,8 @@ TEST(ArenaAllocatorTest, MemoryIsReusedOnceEveryBlockIsReleased) {
     // The second run lives in the chunks of the first, not in new memory.
     for (int i = 0; i < 10000; ++i) {
         second.push_back(allocate(48));
-        ASSERT_TRUE(chunks.count(reinterpret_cast<std::uintptr_t>(second.back().p) /
-                                 arena::chunkSize))
+        ASSERT_TRUE(
+            chunks.count(reinterpret_cast<std::uintptr_t>(second.back().p) / arena::chunkSize))
             << "block " << i;
     }
     release(second);
