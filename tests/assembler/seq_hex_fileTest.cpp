@@ -27,13 +27,19 @@ private:
     std::string m_text;
 };
 
-TEST(seq_hex_fileTest, ReadsWordValuesInEitherCase) {
-    std::istringstream in("0000000000000000\nFFFFFFFFFFFFFFFF\n0123456789abcdef\nFEDCBA9876543210");
+// At most as many words as the memory holds.
+TEST(seq_hex_fileTest, ReadsWordValuesInEitherCaseUpToTheMemorySize) {
+    const std::string text =
+        "0000000000000000\nFFFFFFFFFFFFFFFF\n0123456789abcdef\nFEDCBA9876543210";
+    std::istringstream in(text);
     seq_hex_file hex;
     UIStr message;
-    ASSERT_TRUE(hex.read(in, "x.hex", 4096, message)) << message;
+    ASSERT_TRUE(hex.read(in, "x.hex", 4, message)) << message;
     EXPECT_EQ(hex.words(),
               (std::vector<uint64_t>{0, UINT64_MAX, 0x0123456789abcdefULL, 0xFEDCBA9876543210ULL}));
+    std::istringstream again(text);
+    EXPECT_FALSE(hex.read(again, "x.hex", 3, message));
+    EXPECT_EQ(message, "x.hex:4: more than 3 instruction words");
 }
 
 TEST(seq_hex_fileTest, ReadErrorsAreFailuresNamingTheLine) {

@@ -67,25 +67,6 @@ TEST_F(VexadisTest, MalformedLinesNameFileLineAndText) {
     }
 }
 
-TEST_F(VexadisTest, AtMostAFullInstructionMemory) {
-    std::string hex;
-    for (int i = 0; i < 4096; ++i)
-        hex += "1000000000000000\n";
-    writeFile(dir / "full.hex", hex);
-    const ToolRun full = vexadis("-l warning full.hex");
-    EXPECT_EQ(full.status, 0) << full.err;
-    EXPECT_EQ(full.err, "");
-    EXPECT_EQ(std::count(full.out.begin(), full.out.end(), '\n'), 4096);
-    EXPECT_TRUE(full.out.ends_with("\n4095:   nop\n")) << full.out.substr(full.out.size() - 40);
-
-    writeFile(dir / "long.hex", hex + "0800000000000000\n");
-    const ToolRun tooLong = vexadis("long.hex");
-    EXPECT_EQ(tooLong.status, 1);
-    EXPECT_EQ(tooLong.out, "");
-    EXPECT_EQ(tooLong.messages(),
-              std::vector<std::string>{"long.hex:4097: more than 4096 instruction words"});
-}
-
 TEST_F(VexadisTest, UndecodableWordsAreShownCountedAndFail) {
     // Opcode 31 is no instruction.
     writeFile(dir / "prog.hex", "f800000000000000\n0800000000000000\nf800000000000001\n");

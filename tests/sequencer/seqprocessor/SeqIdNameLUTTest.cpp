@@ -1,7 +1,6 @@
 #include "sequencer/seqprocessor/SeqIdNameLUT.h"
 #include "sequencer/seqprocessor/SeqArgumentTable.h"
 #include "sequencer/seqprocessor/SeqFieldTable.h"
-#include "sequencer/seqprocessor/SeqInstructionSet.h"
 
 #include "tests/sequencer/seqprocessor/MessageOf.h"
 
@@ -104,14 +103,6 @@ TEST(SeqIdNameLUTTest, DuplicatesAndEmptyElementsAreRejectedAndLeaveTheTableUnch
     EXPECT_EQ(messageOf<SeqProcUninitializedError>([&] { table.add(SeqField()); }),
               "Adding unitialized element lookup table.");
     EXPECT_EQ(table.size(), 2u);
-}
-
-TEST(SeqIdNameLUTTest, MessagesNameTheElementType) {
-    EXPECT_STREQ(SeqFieldTable::typeName(), "8SeqField");
-    EXPECT_STREQ(SeqInstructionDef::field_table_t::typeName(), "8SeqField");
-    EXPECT_STREQ(SeqArgumentTable::typeName(), "11SeqArgument");
-    EXPECT_STREQ(SeqInstructionVariations::typeName(), "17SeqInstructionDef");
-    EXPECT_STREQ(SeqInstructionSet::Base::typeName(), "24SeqInstructionVariations");
 }
 
 TEST(SeqIdNameLUTTest, CopiesShareElementsAndFieldTableCopyMakesNewOnes) {
