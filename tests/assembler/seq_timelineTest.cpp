@@ -28,6 +28,14 @@ Entry play(uint64_t time, uint64_t duration) {
     return e;
 }
 
+Entry acquire(uint64_t time, uint64_t duration) {
+    Entry e = entry("acquire", time, duration);
+    e.acq_idx = 3;
+    e.bin_idx = 4;
+    e.acquire_valid = e.param_valid = true;
+    return e;
+}
+
 std::unique_ptr<xmlcheck::Element> render(const seq_timeline::log_t& log,
                                           const std::string& title = "prog.s") {
     std::ostringstream out;
@@ -56,11 +64,7 @@ std::vector<std::string> texts(const xmlcheck::Element& element, const std::stri
 
 // Boxes too thin for their label go without; the title is escaped.
 TEST(seq_timelineTest, OneGroupPerEntryWithBoxesInTheirLanesAtTimeAndDuration) {
-    Entry acquire = entry("acquire", 100, 100);
-    acquire.acq_idx = 3;
-    acquire.bin_idx = 4;
-    acquire.acquire_valid = acquire.param_valid = true;
-    const seq_timeline::log_t log = {play(0, 100), acquire, entry("wait", 200, 250),
+    const seq_timeline::log_t log = {play(0, 100), acquire(100, 100), entry("wait", 200, 250),
                                      entry("upd_param", 450, 50), play(500, 1)};
     const auto root = render(log, "a<b>&\"c'\x01\xff\xc3\xa9.s");
     ASSERT_TRUE(root);
@@ -102,6 +106,12 @@ TEST(seq_timelineTest, OneGroupPerEntryWithBoxesInTheirLanesAtTimeAndDuration) {
     }
 }
 
+TEST(seq_timelineTest, ALabelThatJustFitsIsDrawn) {
+    const auto root = render({acquire(0, 35), entry("wait", 35, 965)}); // "a3:b4" takes 35 px
+    ASSERT_TRUE(root);
+    EXPECT_EQ(texts(*entryGroups(*root).at(0)), std::vector<std::string>{"a3:b4"});
+}
+
 TEST(seq_timelineTest, ScaleLabelsKeepApartAndCoverTheRun) {
     for (const uint64_t end : {uint64_t{1}, uint64_t{7}, uint64_t{500}, uint64_t{64000},
                                uint64_t{999999999}, uint64_t{1} << 40, UINT64_MAX}) {
@@ -116,6 +126,8 @@ TEST(seq_timelineTest, ScaleLabelsKeepApartAndCoverTheRun) {
             mantissa /= 10;
         EXPECT_TRUE(mantissa == 1 || mantissa == 2 || mantissa == 5) << "step " << step;
     }
+    // Labels of 12 digits keep 20 px apart: 1e10 would leave 16.
+    EXPECT_EQ(seq_timeline::scaleStep(100000000000), 20000000000u);
     const auto root = render({entry("wait", 0, 4500)});
     ASSERT_TRUE(root);
     EXPECT_EQ(texts(*root, "tick"),
