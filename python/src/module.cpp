@@ -194,12 +194,12 @@ py::tuple assembleWith(ProgramPtr program, const std::string& name, Assemble ass
     std::vector<DiagnosticData> diagnostics;
     bool readerFailed = false;
     const int result = withProgram(*program, [&](seq& driver) {
-        const int result = assemble(driver, report);
-        if (result != 0) {
+        const int status = assemble(driver, report);
+        if (status != 0) {
             readerFailed = driver.lastErrors().empty();
             diagnostics = diagnosticsOf(driver.lastErrors(), name);
         }
-        return result;
+        return status;
     });
     return assemblyResult(std::move(program), result, report, diagnostics, readerFailed);
 }

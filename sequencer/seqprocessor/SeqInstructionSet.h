@@ -31,9 +31,8 @@ struct SeqInstructionInit {
 
     template <typename... Ids>
     requires(std::convertible_to<Ids, std::uint32_t>&&...)
-        SeqInstructionInit(std::uint32_t opcode, const char* mnemonic, std::uint32_t select,
-                           Ids... ids)
-        : opcode(opcode), mnemonic(mnemonic), select(select) {
+        SeqInstructionInit(std::uint32_t op, const char* name, std::uint32_t sel, Ids... ids)
+        : opcode(op), mnemonic(name), select(sel) {
         argIds.reserve(sizeof...(ids));
         addArgs(ids...);
     }

@@ -15,8 +15,8 @@ namespace {
 
 // A section handler that records what the driver asks of it.
 struct RecordingSection : AsmSection {
-    RecordingSection(std::string directive, bool stop = false)
-        : directive(std::move(directive)), stop(stop) {}
+    RecordingSection(std::string name, bool stops = false)
+        : directive(std::move(name)), stop(stops) {}
     std::string asmSectionGetDirective() override { return directive; }
     int asmSectionStart(AsmErrorList&) override { return ++starts, 0; }
     bool asmSectionProcessLine(const std::shared_ptr<const SourceLine>& line,

@@ -28,8 +28,8 @@ constexpr uint32_t kRegisters = 48;
 }
 
 struct Reference {
-    Reference(const SeqInstructionSet& s, const std::vector<instruction_t>& c, bool rt)
-        : set(s), code(c), realtime(rt) {}
+    Reference(const SeqInstructionSet& s, const std::vector<instruction_t>& c, bool r)
+        : set(s), code(c), realtime(r) {}
 
     const SeqInstructionSet& set;
     const std::vector<instruction_t>& code;

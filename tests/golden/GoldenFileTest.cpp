@@ -216,8 +216,8 @@ std::vector<fs::path> goldenFiles() {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, GoldenFileTest, ::testing::ValuesIn(goldenFiles()),
-                         [](const ::testing::TestParamInfo<fs::path>& info) {
-                             std::string name = info.param.string();
+                         [](const ::testing::TestParamInfo<fs::path>& param) {
+                             std::string name = param.param.string();
                              for (char& c : name)
                                  if (!std::isalnum(static_cast<unsigned char>(c)))
                                      c = '_';

@@ -74,9 +74,10 @@ TEST_F(OutputTest, HexFailuresAreReportedAndNotSuccess) {
     EXPECT_EQ(stderrOf([&] { EXPECT_FALSE(assembler.printHexOutput(refusing)); }),
               "ERROR: could not write hex output\n");
     // The device takes the open and fails the buffered write at the close.
-    if (::access("/dev/full", W_OK) == 0)
+    if (::access("/dev/full", W_OK) == 0) {
         EXPECT_EQ(stderrOf([&] { EXPECT_FALSE(assembler.saveHexOutput("/dev/full")); }),
                   "ERROR: could not write file /dev/full\n");
+    }
 
     SeqProcessor noMemory(seq_instr_set());
     SeqAssembler empty(&noMemory, AsmSyntax());
@@ -130,7 +131,8 @@ TEST_F(OutputTest, DisassemblyOfTheProgramCountsUndecodableWords) {
 
     EXPECT_EQ(stderrOf([&] { EXPECT_EQ(assembler.saveDisassemble("/nonexistent-dir/p.s"), -1); }),
               "Could not open file \"/nonexistent-dir/p.s\" for writing\n");
-    if (::access("/dev/full", W_OK) == 0)
+    if (::access("/dev/full", W_OK) == 0) {
         EXPECT_EQ(stderrOf([&] { EXPECT_EQ(assembler.saveDisassemble("/dev/full"), -1); }),
                   "Could not write file \"/dev/full\"\n");
+    }
 }

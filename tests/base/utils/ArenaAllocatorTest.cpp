@@ -108,7 +108,7 @@ TEST(ArenaAllocatorTest, HeldAndForeignReleasedBlocksAreNeverHandedOutAgain) {
 TEST(ArenaAllocatorTest, SharedObjectsAreConstructedAndDestroyed) {
     static int alive = 0;
     struct Counted {
-        explicit Counted(std::string text) : text(std::move(text)) { ++alive; }
+        explicit Counted(std::string s) : text(std::move(s)) { ++alive; }
         ~Counted() { --alive; }
         std::string text;
     };
