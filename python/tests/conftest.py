@@ -1,5 +1,5 @@
 """Shared helpers: the built tools (paths from the environment that ctest sets, else the
-default build folder), the examples, and sources written for the tests."""
+default build folder), the examples, and a source written for the tests."""
 
 import os
 import pathlib
@@ -12,9 +12,9 @@ EXAMPLES = SOURCE_DIR / "examples"
 # The examples that assemble; error_report.s holds deliberate mistakes.
 GOOD_EXAMPLES = sorted(p for p in EXAMPLES.glob("*.s") if p.name != "error_report.s")
 
-# A real-time loop: each pass plays, waits, acquires and sets the marker (5 instructions,
-# 3 events), `passes` times.
+
 def realtime_loop(passes: int) -> str:
+    """Each pass plays, waits, acquires and sets the marker (5 instructions, 3 events)."""
     return (
         f"        move    {passes}, R1\n"
         "top:    play    1, 2, 100\n"
@@ -26,26 +26,8 @@ def realtime_loop(passes: int) -> str:
     )
 
 
-def tool(name: str) -> str:
+def run_tool(name: str, *args) -> subprocess.CompletedProcess:
     path = os.environ.get(name.upper(), str(SOURCE_DIR / "build" / name))
     if not os.access(path, os.X_OK):
         pytest.fail(f"{name} not built at {path} (set {name.upper()} to its path)")
-    return path
-
-
-def run_tool(name: str, *args, cwd=None) -> subprocess.CompletedProcess:
-    return subprocess.run([tool(name), *map(str, args)], capture_output=True, cwd=cwd, timeout=300)
-
-
-@pytest.fixture
-def write(tmp_path):
-    """Writes text (or bytes) to a file in the test's folder and returns its path."""
-
-    def write(name: str, content) -> pathlib.Path:
-        path = tmp_path / name
-        if isinstance(content, str):
-            content = content.encode()
-        path.write_bytes(content)
-        return path
-
-    return write
+    return subprocess.run([path, *map(str, args)], capture_output=True, timeout=300)

@@ -1,7 +1,6 @@
 // Two drivers used from two threads at once, one assembling and one simulating: each must
-// give what it gives alone, and the logger, the one object they share, must keep every line
-// whole. Built with -fsanitize=thread (ctest label "tsan") this also finds any other state
-// that the drivers share without a lock.
+// give what it gives alone, and the logger they share must keep every line whole. Built with
+// -fsanitize=thread (ctest label "tsan") this also finds any other state shared without a lock.
 #include "assembler/seq.h"
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
@@ -23,12 +22,10 @@ const std::string kProgram = "start:  move    3, R1\n"
                              "        acquire 0, 0, 100\n"
                              "        wait    250\n"
                              "        loop    R1, @again\n"
-                             "        jmp     @done\n"
-                             "done:   stop\n";
+                             "        stop\n";
 const std::string kBadProgram = "        jump 5\n        add R1, , R2\n";
 
-// What one driver gives for one source: the assembly result and text, the hex image, and,
-// when asked, the simulation's result and message and the loop register after it.
+// The assembly's result, text and hex and, if asked, the simulation's outcome and R1.
 std::string runOnce(seq& driver, const std::string& source, bool simulate) {
     std::string text;
     const int result = driver.assemble(source, text);
@@ -40,62 +37,50 @@ std::string runOnce(seq& driver, const std::string& source, bool simulate) {
         std::string message;
         outcome << "simulation failed: " << driver.simulate(message) << " " << message << "\nR1 "
                 << driver.processor()->readRegister(1) << "\n";
-        driver.print_sim(); // the real-time log goes to the logger at info level
+        driver.print_sim(); // the real-time log goes to the logger
     }
     return outcome.str();
 }
 
-// How many lines of `text` end in ": " followed by `message`.
-int linesEndingIn(const std::string& text, const std::string& message) {
-    int found = 0;
-    std::istringstream lines(text);
-    for (std::string line; std::getline(lines, line);)
-        found += line.ends_with(": " + message);
-    return found;
+// Runs kRuns times on a driver built on the calling thread; the assembler alternates sources.
+std::vector<std::string> runMany(bool simulate) {
+    seq driver;
+    std::vector<std::string> runs;
+    for (int run = 0; run < kRuns; ++run)
+        runs.push_back(runOnce(driver, !simulate && run % 2 ? kBadProgram : kProgram, simulate));
+    return runs;
 }
 
 TEST(TwoDriversTest, AssembleAndSimulateOnTwoThreadsAtOnce) {
-    std::string good, bad, simulated;
+    std::vector<std::string> assembled, simulated;
     {
         const LogCapture aside; // these runs' log is not looked at
-        seq alone;
-        good = runOnce(alone, kProgram, false);
-        bad = runOnce(alone, kBadProgram, false);
-        simulated = runOnce(alone, kProgram, true);
+        assembled = runMany(false);
+        simulated = runMany(true);
     }
-    ASSERT_EQ(good.rfind("0: assembler finished successfully\n", 0), 0u) << good;
-    const int errors = std::stoi(bad);
-    ASSERT_GT(errors, 0) << bad;
-    ASSERT_NE(simulated.find("simulation failed: 0 \nR1 "), std::string::npos) << simulated;
+    ASSERT_EQ(assembled[0].rfind("0: assembler finished successfully\n", 0), 0u) << assembled[0];
+    ASSERT_NE(simulated[0].find("simulation failed: 0 \nR1 "), std::string::npos) << simulated[0];
+    const int errors = std::stoi(assembled[1]);
+    ASSERT_GT(errors, 0) << assembled[1];
 
+    const LogCapture log;
     std::vector<std::string> assemblerRuns, simulatorRuns;
-    {
-        const LogCapture log;
-        // Each driver is built on its thread, so that construction runs concurrently too.
-        std::thread assembler([&assemblerRuns] {
-            seq driver;
-            for (int run = 0; run < kRuns; ++run)
-                assemblerRuns.push_back(runOnce(driver, run % 2 ? kBadProgram : kProgram, false));
-        });
-        std::thread simulator([&simulatorRuns] {
-            seq driver;
-            for (int run = 0; run < kRuns; ++run)
-                simulatorRuns.push_back(runOnce(driver, kProgram, true));
-        });
-        assembler.join();
-        simulator.join();
-        // One line per run, none torn by the other thread.
-        const std::string text = log.text();
-        EXPECT_EQ(linesEndingIn(text, "assembly completed"), (kRuns + 1) / 2 + kRuns);
-        EXPECT_EQ(linesEndingIn(text, "assembly failed with " + std::to_string(errors) + " errors"),
-                  kRuns / 2);
-    }
-    ASSERT_EQ(assemblerRuns.size(), static_cast<size_t>(kRuns));
-    ASSERT_EQ(simulatorRuns.size(), static_cast<size_t>(kRuns));
-    for (int run = 0; run < kRuns; ++run) {
-        EXPECT_EQ(assemblerRuns[run], run % 2 ? bad : good) << "assembly run " << run;
-        EXPECT_EQ(simulatorRuns[run], simulated) << "simulation run " << run;
-    }
+    std::thread assembler([&] { assemblerRuns = runMany(false); });
+    std::thread simulator([&] { simulatorRuns = runMany(true); });
+    assembler.join();
+    simulator.join();
+    EXPECT_EQ(assemblerRuns, assembled);
+    EXPECT_EQ(simulatorRuns, simulated);
+    // One log line per assembly, none torn by the other thread.
+    const std::string text = log.text();
+    const auto count = [&text](const std::string& line) {
+        int found = 0;
+        for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+            ++found;
+        return found;
+    };
+    EXPECT_EQ(count(": assembly completed\n"), (kRuns + 1) / 2 + kRuns);
+    EXPECT_EQ(count(": assembly failed with " + std::to_string(errors) + " errors\n"), kRuns / 2);
 }
 
 } // namespace

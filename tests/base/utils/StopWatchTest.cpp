@@ -8,12 +8,10 @@
 
 namespace {
 
-const std::string number = "[0-9]\\.[0-9]{3}e[-+][0-9]{2}";
-
 TEST(StopWatchTest, ReportLineOfIdleStoppedAndLappedWatches) {
+    const std::string number = "[0-9]\\.[0-9]{3}e[-+][0-9]{2}";
     EXPECT_EQ(StopWatch().report(), "0.000e+00 seconds\n");
     StopWatch parse("parse");
-    EXPECT_EQ(parse.report(), "parse: 0.000e+00 seconds\n");
     parse.start();
     parse.stop();
     EXPECT_TRUE(std::regex_match(parse.report(), std::regex("parse: " + number + " seconds\n")))
@@ -37,42 +35,34 @@ TEST(StopWatchTest, ReportLineOfIdleStoppedAndLappedWatches) {
 TEST(StopWatchTest, SecondStopKeepsTheFirstStopTimeAndStartAndResetClear) {
     StopWatch watch;
     watch.start();
-    EXPECT_TRUE(watch.isRunning());
     watch.stop();
     const auto firstStop = watch.stopTime();
     watch.stop();
     EXPECT_EQ(watch.stopTime(), firstStop);
-    EXPECT_GE(watch.stopTime(), watch.startTime());
-    EXPECT_TRUE(watch.hasDuration());
-
+    watch.setLapCount(3);
+    watch.start();
+    EXPECT_EQ(watch.lapCount(), 0u);
     watch.setLapCount(3);
     watch.reset();
     EXPECT_EQ(watch.lapCount(), 0u);
     EXPECT_FALSE(watch.hasDuration());
     EXPECT_EQ(watch.elapsedSeconds(), 0.0);
-    watch.setLapCount(3);
-    watch.start();
-    EXPECT_EQ(watch.lapCount(), 0u);
 }
 
 TEST(StopWatchSetTest, SharedMembersAndReportOrder) {
     HiResStopWatchSet set;
     const auto owned = StopWatchSet::create("assemble", "instruction");
-    EXPECT_EQ(set.add(owned), owned);
+    set.add(owned);
     set.add("parse");
-    set.add("simulate", "cycle");
     owned->setLapCount(2); // visible through the set: the watch is shared
     EXPECT_EQ(set.report(), "assemble: 0.000e+00 seconds for 2 instructions = 0.000e+00 "
                             "instructions/second = 0.000e+00 microseconds/instruction\n"
-                            "parse: 0.000e+00 seconds\n"
-                            "simulate: 0.000e+00 seconds\n");
-    EXPECT_EQ(set[2]->lapName(), "cycle");
-
+                            "parse: 0.000e+00 seconds\n");
     HiResStopWatchSet all;
     all.add(set);
-    all.add(all);
-    EXPECT_EQ(all.size(), 6u);
-    EXPECT_EQ(all[3], owned);
+    all.add(all); // adding a set to itself doubles it
+    EXPECT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[2], owned);
 }
 
 } // namespace

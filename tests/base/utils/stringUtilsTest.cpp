@@ -56,8 +56,7 @@ TEST(StringToIntTest, RangesAndMessagesPerWidth) {
                           "Value '-4294967295' is out of range for an 32 bits unsigned integer"}});
 }
 
-// Plain decimal, hexadecimal and octal texts take a shortcut past the C routine; every text
-// must still convert as strtoll and strtoull convert it.
+// Plain numbers take a shortcut past the C routines; every text must convert as with them.
 TEST(StringToIntTest, NumberTextsConvertAsTheCRoutinesDo) {
     // clang-format off
     const char* const texts[] = {
@@ -95,14 +94,11 @@ TEST(StringToIntTest, TextWithNulByteIsInvalidAndLongTextIsHandled) {
     EXPECT_THROW(stringToInt(result, std::string(100, '1')), std::out_of_range);
 }
 
-// Both read texts a word at a time; a byte left out of either would go unnoticed by every
-// text of ordinary length. Changing any one byte of any length must change the result.
+// Both read a word at a time: changing any one byte of any length must change the result.
 TEST(StringUtilsTest, EqualTextAndHashTextSeeEveryByte) {
-    for (size_t length = 0; length <= 40; ++length) {
-        std::string text;
-        for (size_t i = 0; i < length; ++i)
-            text.push_back(static_cast<char>('a' + i % 26));
-        const std::string copy = text;
+    const std::string letters = "abcdefghijklmnopqrstuvwxyzabcdefghijklmn";
+    for (size_t length = 0; length <= letters.size(); ++length) {
+        const std::string text = letters.substr(0, length), copy = text;
         EXPECT_TRUE(equalText(text, copy)) << "length " << length;
         EXPECT_EQ(hashText(text), hashText(copy)) << "length " << length;
         EXPECT_FALSE(equalText(text, text + "x")) << "length " << length;
@@ -115,15 +111,6 @@ TEST(StringUtilsTest, EqualTextAndHashTextSeeEveryByte) {
     }
 }
 
-TEST(StringUtilsTest, DecimalStringLength) {
-    EXPECT_EQ(decimalStringLength(uint64_t{0}), 1u);
-    EXPECT_EQ(decimalStringLength(uint32_t{10}), 2u);
-    EXPECT_EQ(decimalStringLength(int64_t{-1}), 2u);
-    EXPECT_EQ(decimalStringLength(std::numeric_limits<int64_t>::min()), 20u);
-    EXPECT_EQ(decimalStringLength(std::numeric_limits<uint64_t>::max()), 20u);
-    EXPECT_EQ(decimalStringLength(int16_t{-32768}), 6u);
-}
-
 TEST(StringUtilsTest, AppendAndStringCatTakeEveryKindOfPiece) {
     const std::string str("str");
     const char* null = nullptr;
@@ -131,9 +118,6 @@ TEST(StringUtilsTest, AppendAndStringCatTakeEveryKindOfPiece) {
     append_(true, dest, str, '|', std::string_view("view"), "cstr", null, -12, 34u, int64_t{-5},
             uint16_t{7}, static_cast<unsigned char>(200));
     EXPECT_EQ(dest, "<str|viewcstr-1234-57200");
-    std::string unreserved;
-    append_(false, unreserved, "a", 1, 'b');
-    EXPECT_EQ(unreserved, "a1b");
     EXPECT_EQ(stringCat("x", std::numeric_limits<int64_t>::min()), "x-9223372036854775808");
     EXPECT_EQ(stringCat(str, ':', std::string("\0z", 2)), std::string("str:\0z", 6));
 }
@@ -147,9 +131,7 @@ TEST(StringUtilsTest, StrprintfUsesBothBuffers) {
     }
 }
 
-TEST(StringUtilsTest, CaseConversionReplaceAllAndSignalNames) {
-    EXPECT_EQ(toUpper("Loop_1a\xe4"), "LOOP_1A\xe4");
-    EXPECT_EQ(toLower("LOOP_1A"), "loop_1a");
+TEST(StringUtilsTest, ReplaceAll) {
     const std::tuple<const char*, const char*, const char*, const char*> rows[] = {
         {"aaa", "a", "aa", "aaaaaa"},
         {"abcabc", "bc", "", "aa"},
@@ -160,8 +142,6 @@ TEST(StringUtilsTest, CaseConversionReplaceAllAndSignalNames) {
         replaceAll(text, from, to);
         EXPECT_EQ(text, after) << before << " " << from;
     }
-    EXPECT_STREQ(signalToString(11), "Segmentation Fault");
-    EXPECT_STREQ(signalToString(10), "Unknown Signal");
 }
 
 } // namespace
