@@ -42,9 +42,7 @@ const fs::path kFolder = fs::path(VEXA_SOURCE_DIR) / "tests" / "golden";
 // An error: line (0 without a position), column (-1 without one), marker length (-1 where
 // the expectation leaves it open) and message.
 struct Diagnostic {
-    int line = 0;
-    int column = -1;
-    int length = -1;
+    int line = 0, column = -1, length = -1;
     std::string text;
 
     bool matches(const Diagnostic& actual) const {
@@ -59,8 +57,7 @@ struct Expectations {
     bool simulate = false;
     int budget = 1000000;
     std::string log; // the log text between its start and end lines
-    std::string outcome;
-    std::string counts;
+    std::string outcome, counts;
     std::map<std::string, int> lineOf; // where a file-level expectation stands
 };
 

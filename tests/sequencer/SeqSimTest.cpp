@@ -1,8 +1,5 @@
-// The generic simulator where a program file cannot show it: operand reads by field name,
-// hand-made instruction sets, a replaced set or changed words, the stopwatch and the
-// statistics. What programs compute is in tests/golden/sim; random programs, also in
-// simulators that replace processInstruction(), run against a reference in
-// seq_simReferenceTest.
+// The generic simulator where a program file cannot show it; what programs compute is in
+// tests/golden/sim, and random programs run against a reference in seq_simReferenceTest.
 #include "sequencer/SeqSim.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +9,7 @@
 #include "SeqAssemblerFixture.h"
 #include "sequencer/seqprocessor/SeqProcError.h"
 #include "tests/sequencer/SimulatorTestSupport.h"
+#include "tests/sequencer/seqprocessor/MessageOf.h"
 
 namespace {
 
@@ -38,33 +36,31 @@ protected:
     SeqSim sim{&processor};
 };
 
+// The readers that simulators built on SeqSim use; a register read ahead sees its value from
+// before a write until two ticks after it.
 TEST_F(SeqSimTest, OperandReadersByFieldName) {
     ASSERT_EQ(assemble("add R1, 77, R2\nadd R1, R3, R2\nnot R3, R4\n"), 0);
     const instruction_t imm = processor.readInstructionMem(0),
-                        reg = processor.readInstructionMem(1);
+                        reg = processor.readInstructionMem(1),
+                        notWord = processor.readInstructionMem(2);
     const auto& addImm = *processor.findInstructionForBinary(imm);
     const auto& addReg = *processor.findInstructionForBinary(reg);
     sim.initRegisters();
     processor.writeRegister(3, 33); // directly: no write tick is recorded
-    EXPECT_EQ(sim.getImmediateValue(addReg, "REG0", reg), 3u);
     EXPECT_EQ(sim.getImmediateOrRegisterValue(addImm, "IMM", "REG0", imm), 77u);
-    EXPECT_EQ(sim.getImmediateOrRegisterValue(addReg, "IMM", "REG0", reg), 33u);
-    // At tick 0 a read ahead still sees every register's value before tick 0.
     EXPECT_EQ(sim.getImmediateOrPrefetchedRegisterValue(addReg, "IMM", "REG0", reg), 0u);
-    EXPECT_EQ(sim.getPrefetchedRegisterValue(addReg, "REG0", reg), 0u);
 
     SeqSim::ALUArgs2 two;
     sim.getALUArgs2(two, addReg, reg);
     EXPECT_EQ(two.dst_addr, 2u);
-    EXPECT_EQ(two.rgt_val, 33u);
+    EXPECT_EQ(two.rgt_val, 33u); // read current
     EXPECT_EQ(sim.classicalTick(), 2u);
     sim.getALUArgs2(two, addImm, imm);
     EXPECT_EQ(two.rgt_val, 77u);
     EXPECT_EQ(sim.classicalTick(), 3u);
     SeqSim::ALUArgs1 one;
-    const instruction_t notWord = processor.readInstructionMem(2);
     sim.getALUArgs1(one, *processor.findInstructionForBinary(notWord), notWord);
-    EXPECT_EQ(one.op_val, 33u); // tick 3: the write of tick 0 is seen
+    EXPECT_EQ(one.op_val, 33u);
     EXPECT_EQ(one.dst_addr, 4u);
     EXPECT_EQ(sim.classicalTick(), 4u);
 
@@ -75,8 +71,7 @@ TEST_F(SeqSimTest, OperandReadersByFieldName) {
     EXPECT_THROW(sim.setRegister(64, 1), SeqProcMemoryError);
 }
 
-// Operands are found by field name: a move whose arguments are in the reverse order works, one
-// without its destination field fails naming the field.
+// A move whose arguments come in the reverse order works; one without its destination fails.
 TEST(SeqSimFields, OperandsAreFoundByFieldName) {
     enum { IMM, REG0, REG2, SELECT, OPCODE };
     SeqProcessor processor(
@@ -98,18 +93,16 @@ TEST(SeqSimFields, OperandsAreFoundByFieldName) {
     EXPECT_FALSE(sim.simulate(10, message)) << message;
     EXPECT_EQ(processor.readRegister(3), 9u);
 
-    const std::string missing = "Instruction move( opcode=7, select=0) does not have an argument "
-                                "that sets field with name=REG2";
     processor.writeInstructionMem(0, instruction_t{0x38} << 56 | 5); // move R5
     EXPECT_TRUE(sim.simulate(10, message));
-    EXPECT_EQ(message, missing);
+    EXPECT_EQ(message, "Instruction move( opcode=7, select=0) does not have an argument that "
+                       "sets field with name=REG2");
     EXPECT_EQ(sim.numInstructions(), 0u);
-    try {
-        sim.getImmediateOrRegisterValue(*processor.instructionSet().find(7, 0), "IMM", "REG2", 0);
-        ADD_FAILURE() << "no error";
-    } catch (const SeqProcArgumentNotFoundError& e) {
-        EXPECT_EQ(e.what(), missing);
-    }
+    EXPECT_EQ(messageOf<SeqProcArgumentNotFoundError>([&] {
+                  sim.getImmediateOrRegisterValue(*processor.instructionSet().find(7, 0), "IMM",
+                                                  "REG2", 0);
+              }),
+              message);
 }
 
 // A table of every opcode and select up to the largest defined (2^24 entries here) once ended

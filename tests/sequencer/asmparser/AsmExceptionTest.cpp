@@ -1,7 +1,10 @@
+// Assembler errors: their classes, texts and sources, and the list that orders and reports them.
 #include "sequencer/asmparser/AsmException.h"
+#include "sequencer/asmparser/AsmErrorList.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
@@ -18,6 +21,13 @@ LinePtr makeLine(const std::string& text, int lineNr) {
     return std::make_shared<const SourceLine>(text, lineNr, progName);
 }
 
+std::shared_ptr<AsmError> syntaxError(int lineNr, const std::string& text, size_t start,
+                                      size_t length, const std::string& what) {
+    auto err = std::make_shared<AsmSyntaxError>(makeLine(text, lineNr), start, length);
+    *err << what;
+    return err;
+}
+
 struct Point {
     int x;
     int y;
@@ -27,20 +37,16 @@ std::ostream& operator<<(std::ostream& out, const Point& p) {
 }
 
 TEST(AsmExceptionTest, SyntaxErrorStreamedInThrowIsCaughtAsItsClassWithFullText) {
-    const LinePtr line = makeLine("start: jmp @lbl", 12);
     try {
-        throw AsmSyntaxError(line, 11, 4) << "Invalid address label reference";
+        throw AsmSyntaxError(makeLine("start: jmp @lbl", 12), 11, 4)
+            << "Invalid address label reference";
     } catch (const AsmSyntaxError& e) {
         EXPECT_STREQ("prog.s:12:11: Syntax error: Invalid address label reference: \n"
-                     "start: jmp @lbl\n"
-                     "-----------^^^^\n",
+                     "start: jmp @lbl\n-----------^^^^\n",
                      e.what());
-        EXPECT_STREQ("Asm syntax error", e.errorType());
         EXPECT_EQ(12, e.lineNr());
         EXPECT_EQ(e.what(), e.what()); // the pointer stays valid across calls
-        return;
     }
-    FAIL() << "AsmSyntaxError not caught as its own class";
 }
 
 TEST(AsmExceptionTest, SyntaxErrorOnUnnumberedLineHasNoSourceAndEmptyText) {
@@ -54,43 +60,51 @@ TEST(AsmExceptionTest, SyntaxErrorOnUnnumberedLineHasNoSourceAndEmptyText) {
     }
 }
 
-TEST(AsmExceptionTest, DuplicateSymbolGivenAsLines7Then3ReportsLine3First) {
-    const LinePtr line3 = makeLine(".DEF count 1", 3);
-    const LinePtr line7 = makeLine(".DEF count 2", 7);
-    const AsmDuplicateSymbolError e({line7, line3}, "count");
-    EXPECT_EQ(3, e.lineNr());
-    EXPECT_STREQ("prog.s:3:5: Duplicate symbol: count. : \n.DEF count 1\n-----^^^^^\n"
-                 "prog.s:7:5: Duplicate symbol: count. : \n.DEF count 2\n-----^^^^^\n",
-                 e.what());
-    EXPECT_STREQ("Duplicate symbol error", e.errorType());
-}
-
-TEST(AsmExceptionTest, ReferenceKindsNameTheirErrorType) {
+// Every class names its type and keeps its class and text in a shared_ptr_copy().
+TEST(AsmExceptionTest, ErrorClassesNameTheirTypeAndCopyAsThemselves) {
     const LinePtr line = makeLine("jmp @loop", 4);
+    // Given as lines 7 and 3, the error is at line 3 and names it first.
+    const AsmDuplicateSymbolError duplicateSymbol(
+        {makeLine(".DEF count 2", 7), makeLine(".DEF count 1", 3)}, "count");
     const AsmUnresolvedSymbolError unresolvedSymbol(line, "loop");
     const AsmUnresolvedAddressLabelError unresolvedLabel(line, "loop");
     const AsmDuplicateAddressLabelError duplicateLabel(line, "loop");
     const AsmRuntimeError runtime("reader failed");
     const AsmProgramTooLongError tooLong("Program too long (5). Maximum 4 instructions");
+    const AsmBug bug("bug");
+    const auto syntax = syntaxError(4, "jmp @loop", 4, 5, "bad");
     const struct {
         const AsmError& error;
         const char* type;
         const char* text;
     } rows[] = {
+        {duplicateSymbol, "Duplicate symbol error",
+         "prog.s:3:5: Duplicate symbol: count. : \n.DEF count 1\n-----^^^^^\n"
+         "prog.s:7:5: Duplicate symbol: count. : \n.DEF count 2\n-----^^^^^\n"},
         {unresolvedSymbol, "Unresolved symbol error",
          "prog.s:4:5: Unresolved symbol: loop. : \njmp @loop\n-----^^^^\n"},
         {unresolvedLabel, "Unresolved address label error",
          "prog.s:4:5: Unresolved address label: loop. : \njmp @loop\n-----^^^^\n"},
         {duplicateLabel, "Duplicate address label error",
          "prog.s:4:5: Duplicate address label: loop. : \njmp @loop\n-----^^^^\n"},
+        {*syntax, "Asm syntax error", "prog.s:4:4: Syntax error: bad: \njmp @loop\n----^^^^^\n"},
         {runtime, "AsmRuntimeError", "reader failed"},
         {tooLong, "Asm program too long", "Program too long (5). Maximum 4 instructions"},
+        {bug, "AsmBug", "bug"},
     };
     for (const auto& row : rows) {
-        EXPECT_STREQ(row.type, row.error.errorType()) << row.type;
-        EXPECT_STREQ(row.text, row.error.what()) << row.type;
-        EXPECT_EQ(row.text, row.error.message()) << row.type;
+        SCOPED_TRACE(row.type);
+        EXPECT_STREQ(row.type, row.error.errorType());
+        EXPECT_STREQ(row.text, row.error.what());
+        EXPECT_EQ(row.text, row.error.message());
+        const std::shared_ptr<AsmError> copy = row.error.shared_ptr_copy();
+        ASSERT_NE(nullptr, copy);
+        EXPECT_NE(&row.error, copy.get());
+        EXPECT_EQ(typeid(row.error), typeid(*copy));
+        EXPECT_STREQ(row.text, copy->what());
+        EXPECT_EQ(row.error.numberOfErrorSources(), copy->numberOfErrorSources());
     }
+    EXPECT_EQ(3, duplicateSymbol.lineNr());
     EXPECT_EQ(0, tooLong.lineNr());
 }
 
@@ -102,57 +116,12 @@ TEST(AsmExceptionTest, UnresolvedReferenceKeepsUnusableLinesButDoesNotPrintThem)
     EXPECT_STREQ("prog.s:5:6: Unresolved address label: sub. : \ncall @sub\n------^^^\n", e.what());
 }
 
-TEST(AsmExceptionTest, AddErrorInfoKeepsLineOrderAndInsertionOrderWithinALine) {
-    const LinePtr line2 = makeLine("abcdef", 2);
-    const LinePtr line9 = makeLine("ghijkl", 9);
-    AsmSourceError e;
-    e.addErrorInfo(SourceErrorRef(line9, 0, 1));
-    e.addErrorInfo(SourceErrorRef(line2, 4, 1));
-    e.addErrorInfo(SourceErrorRef());
-    e.addErrorInfo(SourceErrorRef(line2, 1, 1));
-    ASSERT_EQ(4u, e.numberOfErrorSources());
-    EXPECT_EQ(4u, e.errorInfos()[0].errorStart());
-    EXPECT_EQ(1u, e.errorInfos()[1].errorStart());
-    EXPECT_EQ(line9, e.errorInfos()[2].sourceLine());
-    EXPECT_FALSE(e.errorInfos()[3].hasSource());
-
-    e.sortAndClean();
-    EXPECT_EQ(3u, e.numberOfErrorSources());
-    EXPECT_STREQ("Asm source error", e.errorType());
-}
-
-TEST(AsmExceptionTest, SharedPtrCopyKeepsConcreteClassTextAndReferences) {
-    const LinePtr line3 = makeLine(".DEF n 1", 3);
-    const LinePtr line7 = makeLine(".DEF n 2", 7);
-    AsmSyntaxError syntax(line3, 0, 4);
-    syntax << "bad directive";
-    const std::vector<std::shared_ptr<AsmError>> originals = {
-        std::make_shared<AsmDuplicateSymbolError>(std::vector<LinePtr>{line7, line3}, "n"),
-        std::make_shared<AsmSyntaxError>(syntax),
-        std::make_shared<AsmUnresolvedSymbolError>(line3, "n"),
-        std::make_shared<AsmUnresolvedAddressLabelError>(line3, "n"),
-        std::make_shared<AsmDuplicateAddressLabelError>(line7, "n"),
-        std::make_shared<AsmRuntimeError>("runtime"),
-        std::make_shared<AsmProgramTooLongError>("too long"),
-        std::make_shared<AsmBug>("bug"),
-    };
-    for (const auto& original : originals) {
-        const std::shared_ptr<AsmError> copy = original->shared_ptr_copy();
-        ASSERT_NE(nullptr, copy);
-        EXPECT_NE(original.get(), copy.get());
-        EXPECT_EQ(typeid(*original), typeid(*copy)) << original->errorType();
-        EXPECT_STREQ(original->what(), copy->what()) << original->errorType();
-        EXPECT_EQ(original->numberOfErrorSources(), copy->numberOfErrorSources());
-    }
-}
-
 TEST(AsmExceptionTest, StreamingAppendsValuesWithoutTruncation) {
     const struct {
         std::string expected;
         StreamException<std::runtime_error> streamed;
     } rows[] = {
         {"1", StreamException<std::runtime_error>() << true},
-        {"-42", StreamException<std::runtime_error>() << -42},
         {"-32768", StreamException<std::runtime_error>() << static_cast<short>(SHRT_MIN)},
         {"65535", StreamException<std::runtime_error>() << static_cast<unsigned short>(65535)},
         {"4294967295", StreamException<std::runtime_error>() << 4294967295u},
@@ -168,14 +137,53 @@ TEST(AsmExceptionTest, StreamingAppendsValuesWithoutTruncation) {
     }
 }
 
-TEST(AsmExceptionTest, MessageKeepsNulBytesOfTheQuotedLine) {
-    const LinePtr line = makeLine(std::string("a\0b c", 5), 1);
-    AsmSyntaxError e(line, 4, 1);
-    e << "bad";
-    const std::string text = e.message();
-    EXPECT_EQ("prog.s:1:4: Syntax error: bad: \n" + std::string("a\0b c", 5) + "\n----^\n", text);
-    // what() of the same error holds the same bytes, so its C string ends at the NUL.
-    EXPECT_EQ(std::string("prog.s:1:4: Syntax error: bad: \na"), std::string(e.what()));
+// The quoted line keeps its NUL byte in both reports.
+TEST(AsmErrorListTest, ReportsOfNoErrorAndOfOneSourceError) {
+    AsmErrorList list;
+    EXPECT_EQ("assembler finished successfully", list.toStringOneLineSummary("assembler"));
+    EXPECT_EQ("assembler finished successfully", list.toStringFullReport("assembler"));
+    EXPECT_EQ("", list.toStringDetails());
+
+    const std::string text("add\0R1,, 2", 10);
+    list.insert(syntaxError(4, text, 7, 1, "Invalid argument"));
+    EXPECT_EQ("assembler failed with 1 errors:\nprog.s:4:7: Syntax error: Invalid argument: \n" +
+                  text + "\n-------^\n",
+              list.toStringFullReport("assembler"));
+    EXPECT_EQ("assembler failed with error: prog.s:4:7: Syntax error: Invalid argument: \\n" +
+                  text + "\\n-------^\\n",
+              list.toStringOneLineSummary("assembler"));
+    EXPECT_EQ("", list.toStringDetails());
+}
+
+TEST(AsmErrorListTest, ReportsOfSeveralErrorsInLineOrderWithoutTheLastNewline) {
+    AsmErrorList list;
+    list.emplace<AsmRuntimeError>("Could not open input file 'x.s' for reading");
+    list.insert(syntaxError(9, "jmp @", 4, 1, "Invalid address label reference"));
+    list.insert(syntaxError(2, "ld R1, $", 7, 1, "Invalid symbol name"));
+    const std::string details =
+        "prog.s:2:7: Syntax error: Invalid symbol name: \nld R1, $\n-------^\n\n"
+        "prog.s:9:4: Syntax error: Invalid address label reference: \njmp @\n----^\n\n"
+        "Could not open input file 'x.s' for reading";
+    EXPECT_EQ("vexa failed with 3 errors:\n" + details, list.toStringFullReport("vexa"));
+    EXPECT_EQ(details, list.toStringDetails());
+    EXPECT_EQ("vexa failed with 3 errors", list.toStringOneLineSummary("vexa"));
+}
+
+TEST(AsmErrorListTest, InsertOrdersByLineNumberStablyWithUnnumberedLast) {
+    const auto line9 = syntaxError(9, "a", 0, 1, "nine");
+    const auto line2a = syntaxError(2, "b", 0, 1, "two a");
+    const std::shared_ptr<AsmError> noLine = std::make_shared<AsmRuntimeError>("no line");
+    const auto line2b = syntaxError(2, "c", 0, 1, "two b");
+    const std::shared_ptr<AsmError> noLine2 = std::make_shared<AsmRuntimeError>("no line either");
+    const auto line1 = syntaxError(1, "d", 0, 1, "one");
+    AsmErrorList list;
+    for (const auto& err : {line9, line2a, noLine, line2b, noLine2, line1, {}})
+        list.insert(err);
+    const std::vector<std::shared_ptr<AsmError>> expected = {line1, line2a, line2b,
+                                                             line9, noLine, noLine2};
+    ASSERT_EQ(expected.size(), list.size());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), list.begin()));
+    EXPECT_EQ(4u, list.numberOfErrorSources());
 }
 
 } // namespace
