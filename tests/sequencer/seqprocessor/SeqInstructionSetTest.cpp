@@ -5,6 +5,7 @@
 
 #include "tests/sequencer/seqprocessor/MessageOf.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <sstream>
@@ -223,6 +224,22 @@ TEST(SeqInstructionSetTest, ValidateChecksRangesAndOverlaps) {
         set.setBaseFields(OPCODE, r.selectField);
         EXPECT_EQ(messageOf<SeqProcInstructionTableError>([&] { set.validate(); }), r.message);
     }
+}
+
+// Internal errors end the process with a message whose line numbers are fixed.
+TEST(SeqInstructionSetDeathTest, InternalErrorsCarryTheirFixedLines) {
+    SeqInstructionSet set = smallSet();
+    instruction_t word = 0;
+    EXPECT_EXIT(set.writeOpcodeField(word, 32), testing::ExitedWithCode(1),
+                testing::HasSubstr("THROW_BUG: file='seqprocessor/SeqInstructionSet', line=212, "
+                                   "function='writeOpcodeField', error='opcode 32 is out of "
+                                   "range 31'"));
+    EXPECT_EXIT(set.add(std::shared_ptr<SeqInstructionDef>()), testing::ExitedWithCode(1),
+                testing::HasSubstr("line=155, function='add', error='Adding null pointer "
+                                   "SeqInstructionDef to SeqInstructionSet'"));
+    EXPECT_EXIT((void)makeDef({ARG_LFT}).getArg(1), testing::ExitedWithCode(1),
+                testing::HasSubstr("THROW_BUG: file='seqprocessor/SeqInstructionDef', line=120, "
+                                   "function='getArg'"));
 }
 
 } // namespace
