@@ -1,7 +1,6 @@
-// Runs a built tool (vexasm, vexadis, vexasim) in an empty folder of its own and splits what
-// it logs on standard error into lines. VEXASM_WRAPPER runs the tool under another program,
-//   VEXASM_WRAPPER="valgrind -q --error-exitcode=1 --leak-check=full" ctest -R 'Vexasm|BadInput'
-// and any report such a checker writes ("==pid== ...") fails the test.
+// Runs a built tool in an empty folder of its own and splits its standard error into log
+// lines. VEXASM_WRAPPER (say "valgrind -q --leak-check=full") runs the tool under a checker,
+// and any report it writes ("==pid== ...") fails the test.
 #pragma once
 
 #include <gtest/gtest.h>

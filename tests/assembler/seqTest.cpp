@@ -5,7 +5,6 @@
 #include "base/utils/SourceLine.h"
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/asmparser/AsmErrorList.h"
-#include "sequencer/asmparser/AsmException.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
 #include "tests/sequencer/SimulatorTestSupport.h"
 
@@ -43,6 +42,7 @@ std::vector<uint64_t> program(const seq& driver) {
 constexpr uint64_t kStop = 0x0800000000000000;
 constexpr uint64_t kNop = 0x1000000000000000;
 
+// .CPU, .END and .SIM lines on their own are in tests/golden/asm/sections.s.
 TEST(SeqDriverTest, SectionLinesGoToTheirHandlers) {
     struct Case {
         const char* source;
@@ -51,12 +51,9 @@ TEST(SeqDriverTest, SectionLinesGoToTheirHandlers) {
         bool stopAfterFirstLine = false;
     };
     const Case cases[] = {
-        {"stop\nnop\n", {kStop, kNop}, {}},
-        {"stop\n.REC\nnop\n.CODE\nnop\n", {kStop, kNop}, {"nop"}},
-        {".CPU\nstop\n.END\nnop\n.END\n", {kStop, kNop}, {}},
+        {"stop\n.END\n.REC\nnop\n.CODE\nnop\n", {kStop, kNop}, {"nop"}},
         {".REC\n.\n.rec\n.CODE\nstop\n", {kStop}, {".", ".rec"}},
         {".REC\n   .CODE   # switch back\nstop\n", {kStop}, {}},
-        {".SIM\nnot an instruction\n.CODE\nstop\n", {kStop}, {}},
         // A handler that returns true ends the reading; every section is still finished.
         {"stop\n.REC\nfirst\nsecond\n.CODE\nnop\n", {kStop}, {"first"}, true},
     };
@@ -91,8 +88,7 @@ TEST(SeqDriverTest, DuplicateHandlerIsReportedAndIgnored) {
     EXPECT_EQ(second.starts, 0);
 }
 
-// Every run starts afresh. The errors behind a report stay with the driver until the next
-// run, each with its position and its message without it.
+// Every run starts afresh; the errors behind a report stay with the driver until the next.
 TEST(SeqDriverTest, RepeatedRunsGiveTheSameResultAndKeepTheirErrors) {
     seq driver;
     const std::string bad = "nop\njump 1\nwait 2\n";
@@ -100,18 +96,11 @@ TEST(SeqDriverTest, RepeatedRunsGiveTheSameResultAndKeepTheirErrors) {
     EXPECT_EQ(driver.assemble(bad, first), 2);
     ASSERT_EQ(driver.assemble(bad, report), 2);
     EXPECT_EQ(first, report);
-    const AsmErrorList& errors = driver.lastErrors();
-    ASSERT_EQ(errors.size(), 2u);
+    ASSERT_EQ(driver.lastErrors().size(), 2u);
     std::string joined;
-    for (const auto& error : errors)
+    for (const auto& error : driver.lastErrors())
         joined += std::string(error->what()) + "\n";
     EXPECT_EQ("assembler failed with 2 errors:\n" + joined, report + "\n");
-    const auto* jump = dynamic_cast<const AsmSourceError*>(errors.front().get());
-    ASSERT_NE(jump, nullptr);
-    EXPECT_EQ(jump->lineNr(), 2);
-    EXPECT_EQ(jump->streamedMessage(), "Syntax error: instruction 'jump' not found");
-    EXPECT_EQ(jump->errorInfos().front().errorStart(), 0u);
-    EXPECT_EQ(jump->errorInfos().front().errorLength(), 4u);
 
     EXPECT_EQ(driver.assembleFile("/no/such/file.s", report), 1);
     EXPECT_EQ(report, "Could not open input file '/no/such/file.s' for reading");
@@ -148,19 +137,17 @@ TEST(SeqDriverTest, SimulationNeedsAnAssembledProgramAndKeepsOneTimer) {
 
 TEST(SeqDriverTest, ExternalMemoryIsWrittenAndBoundsTheProgram) {
     std::vector<uint64_t> memory(16, 0xdeadbeef);
+    UIStr text;
     {
         seq driver(memory.data(), 16, 8, 100.0, 200.0);
         EXPECT_EQ(driver.processor()->classicalClockFreq(), 100.0);
         EXPECT_EQ(driver.processor()->realtimeClockFreq(), 200.0);
-        UIStr text;
         ASSERT_EQ(driver.assemble(std::string("stop\nnop\n"), text), 0);
     }
     EXPECT_EQ(memory[0], kStop);
     EXPECT_EQ(memory[1], kNop);
     EXPECT_EQ(memory[2], 0xdeadbeefu);
-
     seq small(memory.data(), 4, 8, 250.0, 250.0);
-    UIStr text;
     EXPECT_EQ(small.assemble(std::string("nop\nnop\nnop\nnop\nnop\n"), text), 1);
     EXPECT_NE(text.find("Program too long (5). Maximum 4 instructions"), std::string::npos) << text;
 }

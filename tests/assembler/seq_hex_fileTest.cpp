@@ -14,16 +14,11 @@
 namespace {
 
 // Delivers its text and then fails like a device with a read error.
-class FailingBuffer : public std::streambuf {
-public:
+struct FailingBuffer : std::streambuf {
     explicit FailingBuffer(std::string text) : m_text(std::move(text)) {
         setg(m_text.data(), m_text.data(), m_text.data() + m_text.size());
     }
-
-protected:
     int_type underflow() override { throw std::ios_base::failure("device error"); }
-
-private:
     std::string m_text;
 };
 
@@ -31,37 +26,28 @@ private:
 TEST(seq_hex_fileTest, ReadsWordValuesInEitherCaseUpToTheMemorySize) {
     const std::string text =
         "0000000000000000\nFFFFFFFFFFFFFFFF\n0123456789abcdef\nFEDCBA9876543210";
-    std::istringstream in(text);
+    std::istringstream in(text), again(text);
     seq_hex_file hex;
     UIStr message;
     ASSERT_TRUE(hex.read(in, "x.hex", 4, message)) << message;
     EXPECT_EQ(hex.words(),
               (std::vector<uint64_t>{0, UINT64_MAX, 0x0123456789abcdefULL, 0xFEDCBA9876543210ULL}));
-    std::istringstream again(text);
     EXPECT_FALSE(hex.read(again, "x.hex", 3, message));
     EXPECT_EQ(message, "x.hex:4: more than 3 instruction words");
 }
 
+// The text delivered before the device fails (null: no stream buffer), and the line named.
 TEST(seq_hex_fileTest, ReadErrorsAreFailuresNamingTheLine) {
-    const std::pair<const char*, const char*> rows[] = {
-        // text delivered before the device fails, message
-        {"", "x.hex:1: read error"},
-        {"0800000000000000\n", "x.hex:2: read error"},
-        {"0800000000000000\n08000", "x.hex:2: read error"},
-    };
-    for (const auto& [text, expected] : rows) {
-        FailingBuffer buffer(text);
-        std::istream in(&buffer);
+    const std::pair<const char*, int> rows[] = {
+        {nullptr, 1}, {"", 1}, {"0800000000000000\n", 2}, {"0800000000000000\n08000", 2}};
+    for (const auto& [text, line] : rows) {
+        FailingBuffer buffer(text != nullptr ? text : "");
+        std::istream in(text != nullptr ? &buffer : nullptr);
         seq_hex_file hex;
         UIStr message;
-        EXPECT_FALSE(hex.read(in, "x.hex", 4096, message)) << expected;
-        EXPECT_EQ(message, expected);
+        EXPECT_FALSE(hex.read(in, "x.hex", 4096, message)) << line;
+        EXPECT_EQ(message, "x.hex:" + std::to_string(line) + ": read error");
     }
-    std::istream noBuffer(nullptr);
-    seq_hex_file hex;
-    UIStr message;
-    EXPECT_FALSE(hex.read(noBuffer, "x.hex", 4096, message));
-    EXPECT_EQ(message, "x.hex:1: read error");
 }
 
 TEST(seq_hex_fileTest, LoadedWordsBecomeTheDriversWholeProgram) {
@@ -69,14 +55,11 @@ TEST(seq_hex_fileTest, LoadedWordsBecomeTheDriversWholeProgram) {
     seq_hex_file hex;
     UIStr message;
     ASSERT_TRUE(hex.read(in, "x.hex", 4096, message));
-
-    seq loaded;
-    EXPECT_TRUE(loaded.simulate(10)) << "nothing to simulate before a program is there";
-    ASSERT_TRUE(loaded.loadImage(hex.words(), message)) << message;
-    EXPECT_FALSE(loaded.simulate(10)) << "the image's stop ends the run";
+    seq driver;
+    ASSERT_TRUE(driver.loadImage(hex.words(), message)) << message;
+    EXPECT_FALSE(driver.simulate(10)) << "the image's stop ends the run";
 
     // An earlier, longer program is replaced, not merged.
-    seq driver;
     ASSERT_EQ(driver.assemble(std::string("nop\nnop\nnop\nnop\n"), message), 0) << message;
     ASSERT_TRUE(driver.loadImage(hex.words(), message)) << message;
     EXPECT_EQ(driver.assembler()->numInstructions(), 2u);

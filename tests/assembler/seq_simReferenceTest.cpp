@@ -1,9 +1,7 @@
-// Random programs against a reference: five hundred programs of words drawn from the whole
-// Vexa instruction set (register fields beyond a short register file, jumps anywhere, words
-// no definition matches, runs off the end of memory, small budgets) run in the generic and
-// the real-time simulator, in each also through a class that replaces processInstruction(),
-// every other run with a profile. Each must end as the plain interpreter below, which
-// decodes with findForBinary, compares mnemonics and reads operands by field name.
+// Five hundred random programs run in the generic and the real-time simulator, also through
+// a class that replaces processInstruction(), every other run with a profile; each must end
+// as the plain interpreter below, which decodes with findForBinary and reads fields by name.
+#include "assembler/seq_event_writer.h"
 #include "assembler/seq_instr_set.h"
 #include "assembler/seq_sim.h"
 
@@ -57,10 +55,8 @@ struct Reference {
                     return;
                 }
                 auto& p = profile[start];
-                if (p.count++ == 0) {
-                    p.firstTick = startTick;
-                    p.firstRealtime = startRealtime;
-                }
+                if (p.count++ == 0)
+                    p.firstTick = startTick, p.firstRealtime = startRealtime;
                 p.realtime += realtimeTick - startRealtime;
                 if (numInstr > static_cast<uint32_t>(budget)) {
                     message = "Maximum number of instructions reached (" + std::to_string(budget) +
@@ -217,32 +213,24 @@ struct Reference {
 };
 
 // Everything a run leaves behind, as text that a failure shows side by side.
-std::string outcome(const std::string& message, uint32_t instructions, uint64_t ticks,
-                    uint64_t realtimeTicks, uint32_t pc, bool running,
+std::string outcome(const std::string& message, std::initializer_list<uint64_t> counters,
                     const std::vector<uint32_t>& registers,
-                    const std::vector<seq_sim::rt_info>& log,
-                    const std::vector<SeqSim::AddressProfile>& profile) {
+                    const std::vector<SeqSim::AddressProfile>& profile,
+                    const std::vector<seq_sim::rt_info>& log) {
     std::ostringstream out;
-    out << "message: " << message << "\ninstructions " << instructions << ", ticks " << ticks
-        << ", real time " << realtimeTicks << ", pc " << pc << ", running " << running
-        << "\nregisters";
+    out << "message: " << message << "\ncounters";
+    for (const uint64_t counter : counters)
+        out << ' ' << counter;
+    out << "\nregisters";
     for (const uint32_t r : registers)
         out << ' ' << r;
-    for (const auto& e : log) {
-        out << '\n' << e.str;
-        for (const int64_t v : {int64_t(e.time_ns), int64_t(e.duration_ns), int64_t(e.play_valid),
-                                int64_t(e.acquire_valid), int64_t(e.param_valid)})
-            out << ' ' << v;
-        for (const int32_t v :
-             {e.wave_idx[0], e.wave_idx[1], e.acq_idx, e.bin_idx, e.weight_idx[0], e.weight_idx[1],
-              e.awg_gain[0], e.awg_gain[1], e.awg_offs[0], e.awg_offs[1], e.ph_coarse, e.ph_fine,
-              e.ph_ufine, e.ph_delta_coarse, e.ph_delta_fine, e.ph_delta_ufine, e.mrk})
-            out << ' ' << v;
-    }
     out << "\nprofile";
     for (const auto& p : profile)
         out << ' ' << p.count << ':' << p.firstTick << ':' << p.firstRealtime << ':' << p.realtime;
-    return out.str();
+    StringOutput entries;
+    for (const auto& e : log)
+        seq_csv_sink(entries).event(e, 0);
+    return out.str() + "\nlog\n" + entries.text();
 }
 
 // A simulator that replaces processInstruction(): every instruction takes the virtual call.
@@ -255,10 +243,8 @@ template <class Base> struct StepCountingSim : Base {
     uint64_t steps = 0;
 };
 
-// Mostly definitions of the set with random operands: registers mostly among four, so that
-// instructions read what others have just written, at times any of the 6-bit field;
-// immediates often in or near the program, to jump there and to count little. Some stops,
-// all-zero (illegal) and random words.
+// Mostly random operands of the set's definitions: registers mostly among four (at times any
+// of the 6-bit field), immediates often near the program; some stops, illegal and random words.
 std::vector<instruction_t> randomProgram(std::mt19937_64& random, const SeqInstructionSet& set,
                                          const std::vector<const SeqInstructionDef*>& defs) {
     std::vector<instruction_t> code(kWords);
@@ -300,10 +286,6 @@ TEST(SeqSimReferenceTest, RandomProgramsRunAsTheDescriptionSays) {
         for (uint32_t a = 0; a < kWords; ++a)
             processor.writeInstructionMem(a, code[a]);
         const int budget = static_cast<int>(random() % 160);
-        std::ostringstream program;
-        for (const instruction_t word : code)
-            program << std::hex << word << ' ';
-
         for (SeqSim* sim : std::initializer_list<SeqSim*>{&generic, &realtime, &genericStepping,
                                                           &realtimeStepping}) {
             auto* rtSim = dynamic_cast<seq_sim*>(sim);
@@ -318,13 +300,16 @@ TEST(SeqSimReferenceTest, RandomProgramsRunAsTheDescriptionSays) {
             std::vector<uint32_t> registers;
             for (uint32_t r = 0; r < kRegisters; ++r)
                 registers.push_back(processor.readRegister(r));
-            ASSERT_EQ(outcome(message, sim->numInstructions(), sim->classicalTick(),
-                              sim->realtimeTick(), sim->pc(), sim->isRunning(), registers,
-                              rtSim ? rtSim->get_rt_log() : reference.log, sim->profile()),
-                      outcome(reference.message, reference.numInstr, reference.tick,
-                              reference.realtimeTick, reference.pc, reference.running,
-                              reference.reg, reference.log, reference.profile))
-                << "program " << n << " (budget " << budget << "): " << program.str();
+            ASSERT_EQ(outcome(message,
+                              {sim->numInstructions(), sim->classicalTick(), sim->realtimeTick(),
+                               sim->pc(), sim->isRunning()},
+                              registers, sim->profile(),
+                              rtSim ? rtSim->get_rt_log() : reference.log),
+                      outcome(reference.message,
+                              {reference.numInstr, reference.tick, reference.realtimeTick,
+                               reference.pc, reference.running},
+                              reference.reg, reference.profile, reference.log))
+                << "program " << n << ", budget " << budget;
         }
     }
     // Every instruction of the replacing simulators went through processInstruction().
