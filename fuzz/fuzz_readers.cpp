@@ -5,6 +5,7 @@
 #include "fuzz/FuzzCommon.h"
 
 #include <cstdlib>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -18,18 +19,25 @@ std::vector<std::string> readAll(SourceReader& reader, bool concatenate) {
     if (!reader.start(message))
         return lines;
     int32_t previous = 0;
+    std::shared_ptr<const SourceLine> joined;
     while (auto line = reader.nextLine(concatenate)) {
-        if (!concatenate) {
-            if (line->lineNr() != previous + 1)
-                abort();
-            previous = line->lineNr();
-            if (line->toString().find_first_of("\r\n") != std::string::npos)
-                abort();
+        if (concatenate) { // one line that grows: looked at once, at the end
+            joined = line;
+            continue;
         }
+        if (line->lineNr() != previous + 1)
+            abort();
+        previous = line->lineNr();
+        if (line->toString().find_first_of("\r\n") != std::string::npos)
+            abort();
         (void)line->getSourceRef(line->length());
         lines.push_back(line->toString());
         if (lines.size() > 100000)
             abort(); // no reader produces more lines than it has bytes
+    }
+    if (joined) {
+        (void)joined->getSourceRef(joined->length());
+        lines.push_back(joined->toString());
     }
     reader.finish();
     if (reader.nextLine(false))
