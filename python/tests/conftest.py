@@ -1,5 +1,4 @@
-"""Shared helpers: the built tools (paths from the environment that ctest sets, else the
-default build folder), the examples, and a source written for the tests."""
+"""Shared helpers: the built tools, the examples, and a source written for the tests."""
 
 import os
 import pathlib

@@ -14,17 +14,15 @@ def block_of(d: vexa.Diagnostic) -> str:
     return f"{position}: {d.message}: "
 
 
-def assembly_error(source, **kwargs) -> vexa.AssemblyError:
+def assembly_error(source, assemble=vexa.assemble, **kwargs) -> vexa.AssemblyError:
     with pytest.raises(vexa.AssemblyError) as info:
-        vexa.assemble(source, **kwargs)
+        assemble(source, **kwargs)
     return info.value
 
 
 def test_report_equals_what_vexasm_logs_and_diagnostics_point_into_it():
     path = EXAMPLES / "error_report.s"
-    with pytest.raises(vexa.AssemblyError) as info:
-        vexa.assemble_file(path)
-    err = info.value
+    err = assembly_error(path, vexa.assemble_file)
     tool = run_tool("vexasm", "-o", "/dev/null/x", path)
     assert tool.returncode == 4
     assert str(err).encode() in tool.stderr

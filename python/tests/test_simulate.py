@@ -27,8 +27,7 @@ def log_text_of(stderr: bytes) -> str:
     return text[start : text.index("\nSimulation end", start) + len("\nSimulation end")]
 
 
-# (file, instruction budget): the examples, a loop run to its end and one cut short (its
-# listing as CSV), and pulse_sequence.s loaded as an image, whose listing is its disassembly.
+# (file, instruction budget): the examples, a loop run whole and cut short, and a hex image.
 CASES = [(p, 1_000_000) for p in GOOD_EXAMPLES] + [
     ("loop.s", 1_000_000), ("interrupted.s", 333), ("image.hex", 1_000_000)]
 
@@ -76,31 +75,26 @@ def test_listing_array_holds_the_csv_figures():
         assert list(record) == expected, row
 
 
-def test_run_without_events_keeps_counters_and_listing():
-    prog = vexa.assemble(realtime_loop(5))
+def test_events_are_read_only_lane_bits_and_can_be_left_out():
+    prog = vexa.assemble(realtime_loop(3))
     full, bare = prog.simulate(), prog.simulate(events=False)
+    with pytest.raises(ValueError):
+        full.events["time_ns"][0] = 5
+    assert list(full.events["mnemonic"][:3]) == ["play", "wait", "acquire"]
+    assert list(full.lanes()[:3]) == [1 | 2, 8, 4]
     assert len(bare.events) == 0 and bare.events.dtype == full.events.dtype
     assert (bare.completed, bare.instructions, bare.realtime_cycles) == (
         full.completed, full.instructions, full.realtime_cycles)
     assert bare.listing_text() == full.listing_text()
 
 
-def test_events_are_read_only_and_lanes_are_bits():
-    run = vexa.assemble(realtime_loop(3)).simulate()
-    with pytest.raises(ValueError):
-        run.events["time_ns"][0] = 5
-    assert list(run.events["mnemonic"][:3]) == ["play", "wait", "acquire"]
-    assert list(run.lanes()[:3]) == [1 | 2, 8, 4]
-
-
 @pytest.mark.parametrize("budget, error", [(-1, ValueError), (2**31, ValueError),
                                            (1.5, TypeError), ("10", TypeError)])
 def test_budget_that_is_no_32_bit_count_is_refused(budget, error):
     prog = vexa.assemble("stop\n")
-    with pytest.raises(error, match="max_instructions"):
-        prog.simulate(max_instructions=budget)
-    with pytest.raises(error, match="max_instructions"):
-        prog.iter_events(max_instructions=budget)
+    for run in (prog.simulate, prog.iter_events):
+        with pytest.raises(error, match="max_instructions"):
+            run(max_instructions=budget)
 
 
 def test_plot_draws_the_lanes():

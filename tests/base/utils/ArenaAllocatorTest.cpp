@@ -85,9 +85,8 @@ TEST(ArenaAllocatorTest, MemoryIsReusedOnceEveryBlockIsReleased) {
 
 // New blocks never overlie one still held, nor one released by another thread (not counted).
 TEST(ArenaAllocatorTest, HeldAndForeignReleasedBlocksAreNeverHandedOutAgain) {
-    std::vector<Block> blocks = allocateMany(5000, 32);
+    std::vector<Block> blocks = allocateMany(5000, 32, 0xA5);
     const Block kept = blocks[1234];
-    std::memset(kept.p, 0xA5, kept.bytes);
     blocks.erase(blocks.begin() + 1234);
     const Block foreign = blocks.back();
     blocks.pop_back();

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -16,13 +17,8 @@ std::shared_ptr<const SourceLine> makeLine(const std::string& text, int32_t line
 const size_t npos = SourceErrorRef::npos;
 
 TEST(SourceErrorRefTest, PointToTextInSource) {
-    const struct {
-        const char* what;
-        std::string text;
-        size_t start;
-        size_t length;
-        std::string expected;
-    } rows[] = {
+    // What the row shows, the line, the start and length of the span, the text expected.
+    const std::tuple<const char*, std::string, size_t, size_t, std::string> rows[] = {
         {"span in the middle", "LOOP: jmp @x", 7, 2, "\nLOOP: jmp @x\n-------^^\n"},
         {"column 0", "nop", 0, 3, "\nnop\n^^^\n"},
         {"span past the end", "ab", 1, 4, "\nab\n-^^^^\n"},
@@ -36,36 +32,32 @@ TEST(SourceErrorRefTest, PointToTextInSource) {
         {"empty line", "", 0, 1, ""},
         {"absurd length", "abc", 1, npos - 1, "\nabc\n-^^\n"},
     };
-    for (const auto& row : rows) {
-        const SourceErrorRef ref(makeLine(row.text), row.start, row.length);
-        EXPECT_EQ(ref.pointToTextInSource(), row.expected) << row.what;
-    }
+    for (const auto& [what, text, start, length, expected] : rows)
+        EXPECT_EQ(SourceErrorRef(makeLine(text), start, length).pointToTextInSource(), expected)
+            << what;
 }
 
 TEST(SourceErrorRefTest, ConstructorsNormaliseTheSpan) {
     const auto line = makeLine("mov R1, 5");
-    const struct {
-        const char* what;
-        SourceErrorRef ref;
-        size_t start, length;
-        const char* text;
-        const char* sourceRef;
-    } rows[] = {
-        {"start beyond the end", SourceErrorRef(line, 10, 2), npos, 2, "", "t.s:3"},
-        {"start at the end", SourceErrorRef(line, 9, 1), 9, 1, "", "t.s:3:9"},
-        {"found text", SourceErrorRef(line, std::string("R1")), 4, 2, "R1", "t.s:3:4"},
-        {"missing text", SourceErrorRef(line, std::string("xyz")), npos, 3, "", "t.s:3"},
-        {"whole line", SourceErrorRef(line), npos, 0, "", "t.s:3"},
-        {"span past the end", SourceErrorRef(line, 8, 10), 8, 10, "5", "t.s:3:8"},
-        {"no line", SourceErrorRef(), npos, 0, "", ""},
-        {"line number 0", SourceErrorRef(makeLine("abc", 0), 1, 1), 1, 1, "", ""},
-    };
-    for (const auto& row : rows) {
-        EXPECT_EQ(row.ref.errorStart(), row.start) << row.what;
-        EXPECT_EQ(row.ref.errorLength(), row.length) << row.what;
-        EXPECT_EQ(row.ref.errorText(), row.text) << row.what;
-        EXPECT_EQ(row.ref.getSourceRef(), row.sourceRef) << row.what;
-        EXPECT_EQ(row.ref.hasSource(), *row.sourceRef != '\0') << row.what;
+    // What the row shows, the reference, its start, length, text and source reference.
+    const std::tuple<const char*, SourceErrorRef, size_t, size_t, const char*, const char*> rows[] =
+        {
+            {"start beyond the end", SourceErrorRef(line, 10, 2), npos, 2, "", "t.s:3"},
+            {"start at the end", SourceErrorRef(line, 9, 1), 9, 1, "", "t.s:3:9"},
+            {"found text", SourceErrorRef(line, std::string("R1")), 4, 2, "R1", "t.s:3:4"},
+            {"missing text", SourceErrorRef(line, std::string("xyz")), npos, 3, "", "t.s:3"},
+            {"whole line", SourceErrorRef(line), npos, 0, "", "t.s:3"},
+            {"span past the end", SourceErrorRef(line, 8, 10), 8, 10, "5", "t.s:3:8"},
+            {"no line", SourceErrorRef(), npos, 0, "", ""},
+            {"line number 0", SourceErrorRef(makeLine("abc", 0), 1, 1), 1, 1, "", ""},
+        };
+    for (const auto& [what, ref, start, length, text, sourceRef] : rows) {
+        SCOPED_TRACE(what);
+        EXPECT_EQ(ref.errorStart(), start);
+        EXPECT_EQ(ref.errorLength(), length);
+        EXPECT_EQ(ref.errorText(), text);
+        EXPECT_EQ(ref.getSourceRef(), sourceRef);
+        EXPECT_EQ(ref.hasSource(), *sourceRef != '\0');
     }
     EXPECT_EQ(SourceErrorRef(makeLine("abc", 0), 1, 1).pointToTextInSource(), "");
 }
