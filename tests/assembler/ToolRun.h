@@ -1,6 +1,5 @@
-// Runs a built tool in an empty folder of its own and splits its standard error into log
-// lines. VEXASM_WRAPPER (say "valgrind -q --leak-check=full") runs the tool under a checker,
-// and any report it writes ("==pid== ...") fails the test.
+// Runs a built tool in an empty folder of its own and splits its standard error into log lines.
+// VEXASM_WRAPPER (say "valgrind -q") runs it under a checker; its "==pid== " reports fail.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -102,11 +101,9 @@ protected:
         ToolRun result{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(out), readFile(err)};
         fs::remove(out);
         fs::remove(err);
-        if (wrapper) {
-            EXPECT_FALSE(std::regex_search(result.err, std::regex(R"((^|\n)==\d+== )")))
-                << tool << " " << arguments << "\n"
-                << result.err;
-        }
+        EXPECT_FALSE(wrapper && std::regex_search(result.err, std::regex(R"((^|\n)==\d+== )")))
+            << tool << " " << arguments << "\n"
+            << result.err;
         return result;
     }
     ToolRun vexasm(const std::string& arguments) const { return run(VEXASM_PATH, arguments); }

@@ -1,6 +1,5 @@
 // vexasm under bad input: each run ends with its documented status and message, and a failed
-// run leaves an existing .hex file untouched. BadInputSlowTest holds the 10 MB and 100,000-line
-// inputs (ctest label "slow").
+// run leaves an existing .hex file alone. BadInputSlowTest (label "slow") has the huge inputs.
 #include "tests/assembler/ToolRun.h"
 
 #include <cstdint>
@@ -138,16 +137,12 @@ TEST_F(BadInputTest, UnwritableOutputs) {
     EXPECT_FALSE(fs::exists(dir / "no"));
 }
 
-// Counts beyond the range of int used to be cut to 32 bits (4294967297 ran once). Level
-// names are matched whole and exactly: no case folding or blanks.
+// Counts beyond int used to be cut to 32 bits (4294967297 ran once); level names match exactly.
 TEST_F(BadInputTest, MalformedOptionValues) {
     writeFile(dir / "prog.s", "        stop\n");
     const std::string count = "Error in number of repeated assembly (stress testing): ";
     const std::pair<std::string, std::string> cases[] = {
-        {"-s 99999999999999999999999", count + "99999999999999999999999"},
         {"-s 4294967297", count + "4294967297"},
-        {"-s 2147483648", count + "2147483648"},
-        {"-s ' -2147483649'", count + " -2147483649"},
         {"-s ' 1 '", count + " 1 "},
         {"-l Debug", "Unsupported log level: Debug"},
         {"-l ' info'", "Unsupported log level:  info"},

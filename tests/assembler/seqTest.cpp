@@ -74,14 +74,12 @@ TEST(SeqDriverTest, SectionLinesGoToTheirHandlers) {
 TEST(SeqDriverTest, DuplicateHandlerIsReportedAndIgnored) {
     seq driver;
     RecordingSection second(".CODE");
-    {
-        LogCapture log;
-        driver.registerAsmSection(&second);
-        EXPECT_NE(log.text().find("Vexa::registerAsmSection: duplicate AsmSection handler for "
-                                  "directive '.CODE'"),
-                  std::string::npos)
-            << log.text();
-    }
+    LogCapture log;
+    driver.registerAsmSection(&second);
+    EXPECT_NE(log.text().find("Vexa::registerAsmSection: duplicate AsmSection handler for "
+                              "directive '.CODE'"),
+              std::string::npos)
+        << log.text();
     UIStr text;
     EXPECT_EQ(driver.assemble(std::string("stop\n"), text), 0);
     EXPECT_EQ(program(driver), std::vector<uint64_t>{kStop});
@@ -113,8 +111,7 @@ TEST(SeqDriverTest, RepeatedRunsGiveTheSameResultAndKeepTheirErrors) {
     }
 }
 
-// Each simulation used to add a stopwatch that every later run walked again: the set, the
-// report and the time per run grew without bound.
+// Each simulation used to add a stopwatch, so the set and the time per run grew without bound.
 TEST(SeqDriverTest, SimulationNeedsAnAssembledProgramAndKeepsOneTimer) {
     seq driver;
     UIStr text;

@@ -1,5 +1,5 @@
 // The Vexa instruction set's listing; what each variant encodes to is in
-// tests/golden/asm/encoding.s, the look-ups in signatures.s and DisassembleTest.
+// tests/golden/asm/encoding.s, the look-ups in signatures.s and SeqAssemblerTest.
 #include "assembler/seq_instr_set.h"
 
 #include <gtest/gtest.h>

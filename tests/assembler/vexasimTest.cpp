@@ -182,7 +182,6 @@ TEST_F(VexasimTest, CommandLine) {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"-h", {}},
         {"-m 5x", {"Error in maximum number of instructions: 5x"}},
-        {"--events ev.txt", {"Events file name must end in .csv or .jsonl: ev.txt"}},
         {"--events .csv.gz", {"Events file name must end in .csv or .jsonl: .csv.gz"}},
         {"--events -", {"Option --events requires argument"}},
     };

@@ -10,9 +10,8 @@
 //     #! outcome: TEXT                             why the run ended (else it ends with stop)
 //     #! counts: 3 instructions, 4 classical, 120 real-time
 //
-// TEXT is an error's message, or a line of the log text between "Simulation start:" and
-// "Simulation end"; in an error's message "\n" stands for a line break. Errors that the file
-// does not expect are mismatches too, each reported at its file and line.
+// TEXT is an error's message ("\n" for a line break) or a line of the log between "Simulation
+// start:" and "Simulation end". Unexpected errors are mismatches too; each is reported at its line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -26,7 +25,6 @@
 #include "assembler/seq.h"
 #include "assembler/seq_sim.h"
 #include "base/Logging.h"
-#include "base/utils/SourceReader.h"
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/asmparser/AsmContainer.h"
 #include "sequencer/asmparser/AsmErrorList.h"
@@ -39,167 +37,127 @@ namespace {
 
 const fs::path kFolder = fs::path(VEXA_SOURCE_DIR) / "tests" / "golden";
 
-// An error: line (0 without a position), column (-1 without one), marker length (-1 where
-// the expectation leaves it open) and message.
-struct Diagnostic {
-    int line = 0, column = -1, length = -1;
-    std::string text;
-
-    bool matches(const Diagnostic& actual) const {
-        return line == actual.line && column == actual.column && text == actual.text &&
-               (length < 0 || length == actual.length);
-    }
-};
-
-struct Expectations {
-    std::map<int, uint64_t> words; // by line
-    std::vector<Diagnostic> errors;
-    bool simulate = false;
-    int budget = 1000000;
-    std::string log; // the log text between its start and end lines
-    std::string outcome, counts;
-    std::map<std::string, int> lineOf; // where a file-level expectation stands
+// An error's line (0: none), "COLUMN+LENGTH" ("" for the whole line) and the line to report at.
+struct Error {
+    int line, reportAt;
+    std::string where, text;
 };
 
 std::string trimmed(std::string text) {
-    while (!text.empty() && text.back() == ' ')
-        text.pop_back();
-    return text;
+    return text.erase(text.find_last_not_of(' ') + 1);
 }
 
 std::string unescape(std::string text) {
     for (size_t at = text.find("\\n"); at != std::string::npos; at = text.find("\\n", at + 1))
         text.replace(at, 2, "\n");
-    return text;
+    return trimmed(text);
 }
 
-Expectations readExpectations(const std::vector<std::string>& lines) {
-    Expectations e;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        const int lineNr = static_cast<int>(i) + 1;
-        const std::string& line = lines[i];
-        if (line.rfind("#|", 0) == 0) {
-            e.log += "\n" + line.substr(line.size() > 2 && line[2] == ' ' ? 3 : 2);
-            e.lineOf.emplace("log", lineNr);
-        } else if (line.rfind("#! ", 0) == 0) {
-            const std::string text = line.substr(3);
-            const size_t colon = text.find(": ");
-            const std::string key = text.substr(0, text.find_first_of(": "));
-            const std::string value = colon == std::string::npos ? "" : text.substr(colon + 2);
-            e.lineOf.emplace(key, lineNr);
-            if (key == "error")
-                e.errors.push_back({0, -1, -1, trimmed(unescape(value))});
-            else if (key == "simulate")
-                e.simulate = true, e.budget = std::stoi(text.substr(9));
-            else if (key == "outcome")
-                e.outcome = value;
-            else if (key == "counts")
-                e.counts = value;
-            else
-                ADD_FAILURE() << "line " << lineNr << ": unknown expectation " << key;
-        } else if (const size_t hash = line.find('#'); hash != std::string::npos) {
-            const std::string comment = line.substr(hash + 1);
-            if (comment.rfind(" => ", 0) == 0) {
-                e.words[lineNr] = std::stoull(comment.substr(4), nullptr, 16);
-            } else if (comment.rfind(" error", 0) == 0) {
-                const size_t colon = comment.find(": ");
-                const std::string where = comment.substr(6, colon - 6);
-                const size_t plus = where.find('+');
-                e.errors.push_back(
-                    {lineNr, where.empty() ? -1 : std::stoi(where),
-                     plus == std::string::npos ? -1 : std::stoi(where.substr(plus + 1)),
-                     trimmed(unescape(comment.substr(colon + 2)))});
-            }
-        }
-    }
-    return e;
-}
-
-Diagnostic diagnosticOf(const AsmError& error) {
+Error errorOf(const AsmError& error) {
     const auto* source = dynamic_cast<const AsmSourceError*>(&error);
     if (source == nullptr || source->errorInfos().empty() || !source->errorInfos()[0].hasSource())
-        return {0, -1, -1, trimmed(error.message())};
-    const SourceErrorRef& where = source->errorInfos()[0];
-    // The column as the report gives it (counted from 0); none for a whole line.
-    const bool hasColumn = where.errorStart() != std::string::npos;
-    return {where.sourceLine()->lineNr(), hasColumn ? static_cast<int>(where.errorStart()) : -1,
-            static_cast<int>(where.errorLength()), trimmed(source->streamedMessage())};
+        return {0, 0, "", trimmed(error.message())};
+    const SourceErrorRef& at = source->errorInfos()[0];
+    const int line = at.sourceLine()->lineNr();
+    const std::string where =
+        std::to_string(at.errorStart()) + "+" + std::to_string(at.errorLength());
+    return {line, line, at.errorStart() == std::string::npos ? "" : where,
+            trimmed(source->streamedMessage())};
 }
 
 class GoldenFileTest : public ::testing::TestWithParam<fs::path> {};
 
 TEST_P(GoldenFileTest, ExpectationsHold) {
-    const fs::path path = kFolder / GetParam();
-    const std::string file = GetParam().string();
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    const Expectations expected = readExpectations(lines);
+    const std::string file = (kFolder / GetParam()).string();
+    std::vector<Error> errors;
+    std::map<int, uint64_t> words;                          // by line
+    std::map<std::string, std::pair<int, std::string>> run; // line and value of each key
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    for (int lineNr = 1; std::getline(in, line); ++lineNr) {
+        const size_t hash = line.find('#');
+        const std::string comment = hash == std::string::npos ? "" : line.substr(hash + 1);
+        if (line.rfind("#|", 0) == 0) {
+            run.try_emplace("log", lineNr, "").first->second.second +=
+                "\n" + line.substr(line.size() > 2 && line[2] == ' ' ? 3 : 2);
+        } else if (line.rfind("#! ", 0) == 0) {
+            const std::string text = line.substr(3), key = text.substr(0, text.find_first_of(": "));
+            const std::string value =
+                text.substr(std::min(text.find_first_not_of(": ", key.size()), text.size()));
+            if (key == "error")
+                errors.push_back({0, lineNr, "", unescape(value)});
+            else if (key == "simulate" || key == "outcome" || key == "counts")
+                run[key] = {lineNr, value};
+            else
+                ADD_FAILURE_AT(file.c_str(), lineNr) << "unknown expectation " << key;
+        } else if (comment.rfind(" => ", 0) == 0) {
+            words[lineNr] = std::stoull(comment.substr(4), nullptr, 16);
+        } else if (comment.rfind(" error", 0) == 0) {
+            const size_t colon = comment.find(": ");
+            std::string where = comment.substr(6, colon - 6);
+            where.erase(0, where.find_first_not_of(' '));
+            errors.push_back({lineNr, lineNr, where, unescape(comment.substr(colon + 2))});
+        }
+    }
 
     Logging::setLogLevel(Logging::quietLevel);
     seq driver;
     UIStr report;
-    driver.assembleFile(path.string(), report);
-
-    std::vector<Diagnostic> actual;
+    driver.assembleFile(file, report);
+    std::vector<Error> actual;
     for (const auto& error : driver.lastErrors())
-        actual.push_back(diagnosticOf(*error));
-    for (const Diagnostic& e : expected.errors) {
-        const auto found = std::find_if(actual.begin(), actual.end(),
-                                        [&](const Diagnostic& a) { return e.matches(a); });
-        if (found != actual.end())
-            actual.erase(found);
+        actual.push_back(errorOf(*error));
+    for (const Error& e : errors) {
+        const auto found = std::find_if(actual.begin(), actual.end(), [&](const Error& a) {
+            return a.line == e.line && a.text == e.text &&
+                   (a.where == e.where || a.where.substr(0, a.where.find('+')) == e.where);
+        });
+        if (found == actual.end())
+            ADD_FAILURE_AT(file.c_str(), e.reportAt)
+                << "expected error " << e.where << ": " << e.text;
         else
-            ADD_FAILURE_AT(file.c_str(), e.line != 0 ? e.line : expected.lineOf.at("error"))
-                << "expected error at column " << e.column << ": " << e.text;
+            actual.erase(found);
     }
-    for (const Diagnostic& a : actual)
-        ADD_FAILURE_AT(file.c_str(), a.line)
-            << "unexpected error at column " << a.column << "+" << a.length << ": " << a.text;
+    for (const Error& a : actual)
+        ADD_FAILURE_AT(file.c_str(), a.line) << "unexpected error " << a.where << ": " << a.text;
 
-    std::map<int, uint64_t> words;
     for (const auto& statement : driver.assembler()->asmStatements()) {
         const AsmInstruction* instruction = statement->asInstruction();
-        if (statement->type() == AsmType::INSTRUCTION && instruction != nullptr &&
-            instruction->address() >= 0 && statement->hasSource())
-            words[statement->sourceLine()->lastLineNr()] = driver.processor()->readInstructionMem(
-                static_cast<uint32_t>(instruction->address()));
+        if (instruction == nullptr || instruction->address() < 0 || !statement->hasSource())
+            continue;
+        const auto expected = words.find(statement->sourceLine()->lastLineNr());
+        if (expected == words.end())
+            continue;
+        const uint64_t word =
+            driver.processor()->readInstructionMem(static_cast<uint32_t>(instruction->address()));
+        if (expected->second != word)
+            ADD_FAILURE_AT(file.c_str(), expected->first)
+                << std::hex << "word " << word << ", expected " << expected->second;
+        words.erase(expected);
     }
-    for (const auto& [lineNr, word] : expected.words) {
-        const auto found = words.find(lineNr);
-        if (found == words.end())
-            ADD_FAILURE_AT(file.c_str(), lineNr) << "no instruction word for this line";
-        else if (found->second != word)
-            ADD_FAILURE_AT(file.c_str(), lineNr)
-                << std::hex << "word " << found->second << ", expected " << word;
-    }
+    for (const auto& [lineNr, word] : words)
+        ADD_FAILURE_AT(file.c_str(), lineNr) << "no instruction word for this line";
 
-    if (!expected.simulate)
+    if (run.count("simulate") == 0)
         return;
     seq_sim& sim = *driver.rt_simulator();
     UIStr message;
-    sim.simulate(expected.budget, message);
+    sim.simulate(std::stoi(run["simulate"].second), message);
     const std::string log = sim.rt_log_text();
-    const std::string start = "\nSimulation start:", end = "\nSimulation end";
-    const std::string entries = log.substr(start.size(), log.size() - start.size() - end.size());
-    const int simulateLine = expected.lineOf.at("simulate");
-    if (entries != expected.log)
-        ADD_FAILURE_AT(file.c_str(),
-                       expected.lineOf.count("log") ? expected.lineOf.at("log") : simulateLine)
-            << "real-time log:" << entries << "\nexpected:" << expected.log;
-    if (message != expected.outcome)
-        ADD_FAILURE_AT(file.c_str(), expected.lineOf.count("outcome")
-                                         ? expected.lineOf.at("outcome")
-                                         : simulateLine)
-            << "outcome: " << message << "\nexpected: " << expected.outcome;
-    if (!expected.counts.empty()) {
-        std::ostringstream counts;
-        counts << sim.numInstructions() << " instructions, " << sim.classicalTick()
-               << " classical, " << sim.realtimeTick() << " real-time";
-        if (counts.str() != expected.counts)
-            ADD_FAILURE_AT(file.c_str(), expected.lineOf.at("counts"))
-                << "counts: " << counts.str() << "\nexpected: " << expected.counts;
+    const size_t start = std::string("\nSimulation start:").size();
+    std::ostringstream counts;
+    counts << sim.numInstructions() << " instructions, " << sim.classicalTick() << " classical, "
+           << sim.realtimeTick() << " real-time";
+    const std::pair<std::string, std::string> results[] = {
+        {"log", log.substr(start, log.size() - start - std::string("\nSimulation end").size())},
+        {"outcome", message},
+        {"counts", counts.str()}};
+    for (const auto& [key, result] : results) {
+        if (key == "counts" && run.count(key) == 0)
+            continue; // checked only where the file gives them
+        const auto [at, expected] = run.try_emplace(key, run["simulate"].first, "").first->second;
+        if (result != expected)
+            ADD_FAILURE_AT(file.c_str(), at) << key << ": " << result << "\nexpected: " << expected;
     }
 }
 
