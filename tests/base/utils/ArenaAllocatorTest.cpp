@@ -42,7 +42,7 @@ bool holds(const Block& block, unsigned char value) {
     return std::all_of(bytes, bytes + block.bytes, [value](unsigned char b) { return b == value; });
 }
 
-std::uintptr_t chunkOf(const Block& block) {
+[[maybe_unused]] std::uintptr_t chunkOf(const Block& block) {
     return reinterpret_cast<std::uintptr_t>(block.p) / arena::chunkSize;
 }
 
