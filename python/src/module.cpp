@@ -275,12 +275,12 @@ py::dtype eventDtype(const EventLayout& layout) {
         formats.append(field.format);
         offsets.append(field.offset);
     }
-    py::dict spec;
-    spec["names"] = names;
-    spec["formats"] = formats;
-    spec["offsets"] = offsets;
-    spec["itemsize"] = layout.itemsize();
-    return py::dtype::from_args(spec);
+    py::dict dtypeFields;
+    dtypeFields["names"] = names;
+    dtypeFields["formats"] = formats;
+    dtypeFields["offsets"] = offsets;
+    dtypeFields["itemsize"] = layout.itemsize();
+    return py::dtype::from_args(dtypeFields);
 }
 
 // The records as an array that owns their memory.
