@@ -1,15 +1,21 @@
 # Convenience wrapper around CMake: `make test` installs what the Python package lacks (as
-# root, from Debian), builds everything and runs the tests, the Python package's included;
-# `make demo` builds vexasm and assembles a bundled example.
+# root, from Debian), configures again so that the build sees what was just installed, builds
+# everything and runs the tests, the Python package's included; `make demo` builds vexasm and
+# assembles a bundled example, without touching the Python dependencies.
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build test demo clean python-deps
+.PHONY: all build configure test demo clean python-deps
 
 all: build
 
 $(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+
+# A build configured before the Python dependencies were installed (by `make demo`, say)
+# recorded the module as not buildable; configuring again finds them. It costs a second.
+configure:
 	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
 
 build: $(BUILD)/CMakeCache.txt
@@ -18,7 +24,9 @@ build: $(BUILD)/CMakeCache.txt
 python-deps:
 	python/install_deps.sh
 
-test: python-deps build
+test: python-deps
+	$(MAKE) --no-print-directory configure
+	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 demo: $(BUILD)/CMakeCache.txt
