@@ -1,8 +1,8 @@
 // vexadis: disassembles a .hex program image, as vexasm writes it, into Vexa assembly.
 #include "assembler/seq.h"
 #include "assembler/seq_cmdline.h"
-#include "assembler/seq_hex_file.h"
 #include "base/Logging.h"
+#include "formats/seq_hex_file.h"
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
 

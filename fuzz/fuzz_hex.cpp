@@ -3,7 +3,7 @@
 // final line feed), hold no more words than allowed and disassemble word for word; a
 // refused one must say where and why.
 #include "assembler/seq.h"
-#include "assembler/seq_hex_file.h"
+#include "formats/seq_hex_file.h"
 #include "fuzz/FuzzCommon.h"
 #include "sequencer/SeqAssembler.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"

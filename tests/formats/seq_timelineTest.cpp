@@ -1,5 +1,5 @@
 // The SVG timeline: one group per log entry, boxes in lanes, labels where they fit, escaping.
-#include "assembler/seq_timeline.h"
+#include "formats/seq_timeline.h"
 
 #include <gtest/gtest.h>
 
@@ -141,22 +141,6 @@ TEST(seq_timelineTest, ScaleLabelsKeepApartAndCoverTheRun) {
 TEST(seq_timelineTest, EmptyLogGivesAWellFormedPicture) {
     const std::string svg = render({});
     EXPECT_NE(svg.find(">0 real-time entries, 0 ns in all</text>"), std::string::npos);
-}
-
-TEST(seq_timelineTest, EscapeKeepsValidUtf8AndReplacesTheRest) {
-    const std::pair<std::string, std::string> cases[] = {
-        {"<&>\"'", "&lt;&amp;&gt;&quot;&apos;"},
-        {std::string("a\0b\x1f\tc\n", 7), "a?b?\tc\n"},
-        {"\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80", "\xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"},
-        {"\xc3", "?"},                // sequence cut short
-        {"\xc0\xaf", "??"},           // overlong
-        {"\xed\xa0\x80", "???"},      // surrogate
-        {"\xef\xbf\xbe", "???"},      // U+FFFE
-        {"\xf4\x90\x80\x80", "????"}, // beyond U+10FFFF
-        {"\x80x", "?x"},
-    };
-    for (const auto& [text, escaped] : cases)
-        EXPECT_EQ(seq_timeline::escape(text), escaped) << text;
 }
 
 } // namespace

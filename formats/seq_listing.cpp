@@ -1,4 +1,4 @@
-#include "assembler/seq_listing.h"
+#include "formats/seq_listing.h"
 
 #include "base/utils/SourceReader.h"
 #include "sequencer/SeqAssembler.h"

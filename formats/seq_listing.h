@@ -1,5 +1,5 @@
-#ifndef ASSEMBLER_SEQ_LISTING_H
-#define ASSEMBLER_SEQ_LISTING_H
+#ifndef FORMATS_SEQ_LISTING_H
+#define FORMATS_SEQ_LISTING_H
 
 // The timed listing of a simulated program: the program as written, every instruction line
 // annotated with how often the instruction ran, the classical tick and the real-time counter

@@ -1,5 +1,5 @@
-#ifndef ASSEMBLER_SEQ_HEX_FILE_H
-#define ASSEMBLER_SEQ_HEX_FILE_H
+#ifndef FORMATS_SEQ_HEX_FILE_H
+#define FORMATS_SEQ_HEX_FILE_H
 
 // Reads a program image as vexasm writes it: one 64-bit instruction word per line in
 // exactly 16 hexadecimal digits (either case), the last line with or without a line feed.

@@ -1,4 +1,4 @@
-#include "assembler/seq_hex_file.h"
+#include "formats/seq_hex_file.h"
 
 #include <filesystem>
 #include <fstream>

@@ -1,5 +1,5 @@
-#ifndef ASSEMBLER_SEQ_TIMELINE_H
-#define ASSEMBLER_SEQ_TIMELINE_H
+#ifndef FORMATS_SEQ_TIMELINE_H
+#define FORMATS_SEQ_TIMELINE_H
 
 // Draws the simulator's real-time log as a standalone SVG timeline: time in ns on the
 // horizontal axis with a labelled scale, one lane for each of the two waveform paths, one
@@ -46,10 +46,6 @@ public:
     void write(std::ostream& out, const log_t& log) const;
     // Writes the picture to a file; false with `message` set when it cannot be written.
     bool save(const std::string& fileName, const log_t& log, UIStr& message) const;
-
-    // `text` as XML character data or attribute value: markup characters escaped, bytes
-    // that are no valid UTF-8 or no XML character replaced by '?'.
-    static std::string escape(std::string_view text);
 
 private:
     std::string m_title;

@@ -1,5 +1,5 @@
 // Reading program images, and loading them into the driver as its whole program.
-#include "assembler/seq_hex_file.h"
+#include "formats/seq_hex_file.h"
 
 #include "assembler/seq.h"
 #include "sequencer/SeqAssembler.h"
