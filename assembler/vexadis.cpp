@@ -35,15 +35,9 @@ int main(int argc, char* argv[]) {
 
     seq driver;
     SeqAssembler& assembler = *driver.assembler();
-    seq_hex_file hex;
-    UIStr message;
-    if (!hex.read(commandLine.inputfile(), driver.processor()->instructionMemSizeWords(),
-                  message)) {
-        Logging::writeText(LogLevel::error, message);
-        return 1;
-    }
-    if (!driver.loadImage(hex.words(), message)) {
-        Logging::writeText(LogLevel::error, message);
+    const seq_image_load load = loadHexImage(driver, commandLine.inputfile());
+    if (!load) {
+        Logging::writeText(LogLevel::error, load.message);
         return 1;
     }
     if (noAddresses) {
@@ -77,7 +71,7 @@ int main(int argc, char* argv[]) {
         }
     }
 
-    const auto words = static_cast<unsigned>(hex.words().size());
+    const auto words = static_cast<unsigned>(load.words);
     if (undecodable > 0) {
         if (Logging::isLogLevelActive(LogLevel::warning)) {
             Logging::write(LogLevel::warning, "%d of %u instruction words could not be decoded",

@@ -29,15 +29,13 @@ bool endsWith(const std::string& text, const std::string& suffix) {
 // The listing of the program that `driver` holds, written after a profiled run.
 bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileOutput& out) {
     seq_listing listing;
-    if (isImage) {
-        listing.disassemble(*driver.assembler());
-    } else {
-        FileSourceReader reader(inputfile);
-        UIStr message;
-        if (!listing.readSource(reader, driver.assembler()->asmStatements(), message)) {
-            Logging::writeText(LogLevel::error, message);
-            return false;
-        }
+    std::optional<FileSourceReader> source;
+    if (!isImage)
+        source.emplace(inputfile);
+    UIStr message;
+    if (!listing.build(*driver.assembler(), source ? &*source : nullptr, message)) {
+        Logging::writeText(LogLevel::error, message);
+        return false;
     }
     const auto& profile = driver.simulator()->profile();
     if (endsWith(out.fileName(), ".csv"))
@@ -51,9 +49,18 @@ bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileO
     return true;
 }
 
-} // namespace
+// What the command line asks for.
+struct Options {
+    std::string inputfile;
+    bool isImage = false;
+    int maxInstructions = 1000000;
+    std::string eventsFile;
+    std::string listingFile;
+    std::string svgFile;
+};
 
-int main(int argc, char* argv[]) {
+// Parses the command line into `options`; returns seq_cmdline::s_run or the exit status.
+int parseOptions(int argc, char* argv[], Options& options) {
     seq_cmdline commandLine(
         " [-h] [-l loglevel] [-m max_instructions] [--events file.csv|file.jsonl] "
         "[--listing file] [--svg file.svg] inputfile",
@@ -72,20 +79,16 @@ int main(int argc, char* argv[]) {
             "\n\t                     of each instruction; CSV for a name ending in .csv,"
             "\n\t                     - for standard output."
             "\n\t--svg file.svg     : also draw the real-time events as an SVG timeline.");
-    int maxInstructions = 1000000;
-    std::string svgFile;
-    std::string eventsFile;
-    std::string listingFile;
-    commandLine.addOption("-m", [&maxInstructions](const char* value) {
-        if (!seq_cmdline::parseCount(value, maxInstructions)) {
+    commandLine.addOption("-m", [&options](const char* value) {
+        if (!seq_cmdline::parseCount(value, options.maxInstructions)) {
             seq_cmdline::logError("Error in maximum number of instructions: %s", value);
             return false;
         }
         return true;
     });
-    commandLine.addOption("--events", [&eventsFile](const char* value) {
-        eventsFile = value;
-        if (!endsWith(eventsFile, ".csv") && !endsWith(eventsFile, ".jsonl")) {
+    commandLine.addOption("--events", [&options](const char* value) {
+        options.eventsFile = value;
+        if (!endsWith(options.eventsFile, ".csv") && !endsWith(options.eventsFile, ".jsonl")) {
             seq_cmdline::logError("Events file name must end in .csv or .jsonl: %s", value);
             return false;
         }
@@ -93,82 +96,103 @@ int main(int argc, char* argv[]) {
     });
     commandLine.addOption(
         "--listing",
-        [&listingFile](const char* value) {
-            listingFile = value;
+        [&options](const char* value) {
+            options.listingFile = value;
             return true;
         },
         true);
-    commandLine.addOption("--svg", [&svgFile](const char* value) {
-        svgFile = value;
+    commandLine.addOption("--svg", [&options](const char* value) {
+        options.svgFile = value;
         return true;
     });
-    if (const int status = commandLine.parse(argc, argv); status != seq_cmdline::s_run)
-        return status;
-    const std::string& inputfile = commandLine.inputfile();
-    const bool isImage = endsWith(inputfile, ".hex");
+    const int status = commandLine.parse(argc, argv);
+    options.inputfile = commandLine.inputfile();
+    options.isImage = endsWith(options.inputfile, ".hex");
+    return status;
+}
 
-    seq driver;
-    if (isImage) {
-        seq_hex_file hex;
-        UIStr message;
-        if (!hex.read(inputfile, driver.processor()->instructionMemSizeWords(), message)) {
-            Logging::writeText(LogLevel::error, message);
+// Assembles the source or loads the image; returns the exit status when that failed.
+std::optional<int> loadProgram(const Options& options, seq& driver) {
+    if (options.isImage) {
+        if (const seq_image_load load = loadHexImage(driver, options.inputfile); !load) {
+            Logging::writeText(LogLevel::error, load.message);
             return 1;
         }
-        if (!driver.loadImage(hex.words(), message)) {
-            Logging::writeText(LogLevel::error, message);
-            return 1;
-        }
-    } else {
-        UIStr report;
-        const int result = driver.assembleFile(inputfile, report);
-        Logging::writeText(LogLevel::info, report);
-        if (result != 0) {
-            return seq_cmdline::toExitStatus(result);
-        }
+        return std::nullopt;
     }
+    UIStr report;
+    const int result = driver.assembleFile(options.inputfile, report);
+    Logging::writeText(LogLevel::info, report);
+    if (result != 0)
+        return seq_cmdline::toExitStatus(result);
+    return std::nullopt;
+}
 
-    // The outputs are opened before the run, so that a name that cannot be written fails
-    // before a long simulation. Nothing keeps the events in memory but the SVG timeline.
-    seq_sim& simulator = *driver.rt_simulator();
-    seq_event_tee sinks;
-    FileOutput events;
-    std::unique_ptr<seq_event_writer> eventWriter;
-    if (!eventsFile.empty()) {
-        if (!events.open(eventsFile)) {
-            Logging::writeText(LogLevel::error, events.error());
-            return 1;
+// Where the run's events go. The outputs are opened before the run, so that a name that
+// cannot be written fails before a long simulation. Nothing keeps the events in memory but
+// the SVG timeline.
+class Sinks {
+public:
+    // False (after logging why) when an output cannot be opened.
+    bool open(const Options& options, seq_sim& simulator) {
+        if (!options.eventsFile.empty()) {
+            if (!m_events.open(options.eventsFile)) {
+                Logging::writeText(LogLevel::error, m_events.error());
+                return false;
+            }
+            if (endsWith(options.eventsFile, ".csv"))
+                m_eventWriter = std::make_unique<seq_csv_sink>(m_events);
+            else
+                m_eventWriter = std::make_unique<seq_jsonl_sink>(m_events);
+            m_tee.add(m_eventWriter.get());
         }
-        if (endsWith(eventsFile, ".csv"))
-            eventWriter = std::make_unique<seq_csv_sink>(events);
-        else
-            eventWriter = std::make_unique<seq_jsonl_sink>(events);
-        sinks.add(eventWriter.get());
-    }
-    FileOutput listing;
-    if (!listingFile.empty()) {
-        if (!listing.open(listingFile)) {
-            Logging::writeText(LogLevel::error, listing.error());
-            return 1;
+        if (!options.listingFile.empty()) {
+            if (!m_listing.open(options.listingFile)) {
+                Logging::writeText(LogLevel::error, m_listing.error());
+                return false;
+            }
+            simulator.setProfiling(true);
         }
-        simulator.setProfiling(true);
+        if (!options.svgFile.empty())
+            m_tee.add(&simulator.rt_log_sink());
+        if (Logging::isLogLevelActive(LogLevel::info)) {
+            m_logOutput.emplace(LogLevel::info);
+            m_logWriter.emplace(*m_logOutput);
+            m_tee.add(&*m_logWriter);
+        }
+        simulator.set_event_sink(m_tee.empty() ? static_cast<seq_event_sink*>(&m_discard) : &m_tee);
+        return true;
     }
-    if (!svgFile.empty())
-        sinks.add(&simulator.rt_log_sink());
-    std::optional<LogOutput> logOutput;
-    std::optional<seq_text_sink> logWriter;
-    if (Logging::isLogLevelActive(LogLevel::info)) {
-        logOutput.emplace(LogLevel::info);
-        logWriter.emplace(*logOutput);
-        sinks.add(&*logWriter);
+    // The run has ended: the log text goes out before the run's last lines.
+    void runEnded() {
+        if (m_logOutput)
+            m_logOutput->finish();
     }
-    seq_discard_sink discard;
-    simulator.set_event_sink(sinks.empty() ? static_cast<seq_event_sink*>(&discard) : &sinks);
+    // Commits the events file; false (after logging why) when it could not be written.
+    bool commitEvents() {
+        if (m_eventWriter && !m_events.commit()) {
+            Logging::writeText(LogLevel::error, m_events.error());
+            return false;
+        }
+        return true;
+    }
+    FileOutput& listing() { return m_listing; }
 
+private:
+    seq_event_tee m_tee;
+    seq_discard_sink m_discard;
+    FileOutput m_events;
+    std::unique_ptr<seq_event_writer> m_eventWriter;
+    FileOutput m_listing;
+    std::optional<LogOutput> m_logOutput;
+    std::optional<seq_text_sink> m_logWriter;
+};
+
+// Runs the simulation and logs how it ended; true when it did not end with "stop".
+bool run(const Options& options, seq_sim& simulator, Sinks& sinks) {
     UIStr message;
-    const bool failed = simulator.simulate(maxInstructions, message);
-    if (logOutput)
-        logOutput->finish();
+    const bool failed = simulator.simulate(options.maxInstructions, message);
+    sinks.runEnded();
     if (failed) {
         Logging::writeText(LogLevel::error, message);
         Logging::writeText(LogLevel::info, "Simulation interrupted");
@@ -177,21 +201,40 @@ int main(int argc, char* argv[]) {
     }
     simulator.printStats("");
     simulator.printTimers("");
+    return failed;
+}
 
-    bool written = true;
-    if (eventWriter && !events.commit()) {
-        Logging::writeText(LogLevel::error, events.error());
+// Writes the files that are made after the run; false when one of them could not be.
+bool writeReports(const Options& options, seq& driver, Sinks& sinks) {
+    bool written = sinks.commitEvents();
+    if (!options.listingFile.empty() &&
+        !writeListing(options.inputfile, options.isImage, driver, sinks.listing()))
         written = false;
-    }
-    if (!listingFile.empty() && !writeListing(inputfile, isImage, driver, listing))
-        written = false;
-    if (!svgFile.empty()) {
-        const seq_timeline timeline(inputfile);
+    if (!options.svgFile.empty()) {
+        const seq_timeline timeline(options.inputfile);
         UIStr error;
-        if (!timeline.save(svgFile, simulator.get_rt_log(), error)) {
+        if (!timeline.save(options.svgFile, driver.rt_simulator()->get_rt_log(), error)) {
             Logging::writeText(LogLevel::error, error);
             written = false;
         }
     }
+    return written;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    Options options;
+    if (const int status = parseOptions(argc, argv, options); status != seq_cmdline::s_run)
+        return status;
+    seq driver;
+    if (const auto status = loadProgram(options, driver))
+        return *status;
+    seq_sim& simulator = *driver.rt_simulator();
+    Sinks sinks;
+    if (!sinks.open(options, simulator))
+        return 1;
+    const bool failed = run(options, simulator, sinks);
+    const bool written = writeReports(options, driver, sinks);
     return failed || !written ? 1 : 0;
 }

@@ -1,5 +1,8 @@
 #include "formats/seq_hex_file.h"
 
+#include "sequencer/Vexa.h"
+#include "sequencer/seqprocessor/SeqProcessor.h"
+
 #include <filesystem>
 #include <fstream>
 
@@ -23,6 +26,7 @@ int hexDigit(char c) {
 
 bool seq_hex_file::read(const std::string& fileName, std::size_t maxWords, UIStr& message) {
     m_words.clear();
+    m_errorLine = 0;
     std::ifstream in;
     std::error_code error;
     // A directory opens like a file on some systems but yields no text.
@@ -38,6 +42,7 @@ bool seq_hex_file::read(const std::string& fileName, std::size_t maxWords, UIStr
 bool seq_hex_file::read(std::istream& in, const std::string& name, std::size_t maxWords,
                         UIStr& message) {
     m_words.clear();
+    m_errorLine = 0;
     std::string line; // only the first kQuoteLimit + 1 bytes of a line are kept
     line.reserve(kQuoteLimit + 1);
     uint64_t lineNumber = 0;
@@ -87,14 +92,49 @@ bool seq_hex_file::read(std::istream& in, const std::string& name, std::size_t m
                 quoted += "...";
             message = stringCat(name, ":", lineNumber, ": malformed instruction word '", quoted,
                                 "' (expected 16 hexadecimal digits)");
+            m_errorLine = lineNumber;
             return false;
         }
         if (m_words.size() == maxWords) {
             message =
                 stringCat(name, ":", lineNumber, ": more than ", maxWords, " instruction words");
+            m_errorLine = lineNumber;
             return false;
         }
         m_words.push_back(word);
     }
     return true;
+}
+
+namespace {
+
+template <class Read> seq_image_load loadWith(Vexa& driver, Read read) {
+    seq_image_load load;
+    seq_hex_file hex;
+    if (!read(hex, driver.processor()->instructionMemSizeWords(), load.message)) {
+        load.line = hex.errorLine();
+        load.result = load.line != 0 ? seq_image_load::outcome::malformed
+                                     : seq_image_load::outcome::unreadable;
+        return load;
+    }
+    if (!driver.loadImage(hex.words(), load.message)) {
+        load.result = seq_image_load::outcome::refused;
+        return load;
+    }
+    load.words = hex.words().size();
+    return load;
+}
+
+} // namespace
+
+seq_image_load loadHexImage(Vexa& driver, const std::string& fileName) {
+    return loadWith(driver, [&](seq_hex_file& hex, std::size_t maxWords, UIStr& message) {
+        return hex.read(fileName, maxWords, message);
+    });
+}
+
+seq_image_load loadHexImage(Vexa& driver, std::istream& in, const std::string& name) {
+    return loadWith(driver, [&](seq_hex_file& hex, std::size_t maxWords, UIStr& message) {
+        return hex.read(in, name, maxWords, message);
+    });
 }

@@ -3,7 +3,7 @@
 
 // Reads a program image as vexasm writes it: one 64-bit instruction word per line in
 // exactly 16 hexadecimal digits (either case), the last line with or without a line feed.
-// Vexa::loadImage makes the words a driver's program.
+// loadHexImage reads one and makes its words a driver's program.
 
 #include "base/utils/stringUtils.h"
 
@@ -12,6 +12,8 @@
 #include <istream>
 #include <string>
 #include <vector>
+
+class Vexa;
 
 class seq_hex_file {
 public:
@@ -23,9 +25,34 @@ public:
     bool read(std::istream& in, const std::string& name, std::size_t maxWords, UIStr& message);
 
     const std::vector<uint64_t>& words() const { return m_words; }
+    // The line that made the latest read fail (malformed or one word too many); 0 when it
+    // did not fail there.
+    uint64_t errorLine() const { return m_errorLine; }
 
 private:
     std::vector<uint64_t> m_words;
+    uint64_t m_errorLine = 0;
 };
+
+// How loading an image into a driver ended.
+struct seq_image_load {
+    enum class outcome {
+        loaded,
+        unreadable, // the file could not be opened or read
+        malformed,  // a line is no instruction word, or there are too many (at `line`)
+        refused,    // the driver did not take the words
+    };
+    outcome result = outcome::loaded;
+    uint64_t line = 0;
+    UIStr message; // why it was not loaded, naming the file and line
+    std::size_t words = 0;
+
+    explicit operator bool() const { return result == outcome::loaded; }
+};
+
+// Reads the .hex file `fileName` and makes its words the program of `driver`.
+seq_image_load loadHexImage(Vexa& driver, const std::string& fileName);
+// The same over a stream; `name` is the file name in messages.
+seq_image_load loadHexImage(Vexa& driver, std::istream& in, const std::string& name);
 
 #endif

@@ -97,6 +97,14 @@ void seq_listing::disassemble(SeqAssembler& assembler) {
     writeAddresses = wroteAddresses;
 }
 
+bool seq_listing::build(SeqAssembler& assembler, SourceReader* source, UIStr& message) {
+    if (source == nullptr) {
+        disassemble(assembler);
+        return true;
+    }
+    return readSource(*source, assembler.asmStatements(), message);
+}
+
 void seq_listing::writeText(TextOutput& out, const profile_t& profile) const {
     appendRow(out, "address", "count", "first_tick", "first_time_ns", "realtime_ns", "source");
     for (const Line& line : m_lines) {

@@ -37,6 +37,10 @@ public:
     bool readSource(SourceReader& reader, const AsmContainer& statements, UIStr& message);
     // One line per word of the assembler's program: its disassembly.
     void disassemble(SeqAssembler& assembler);
+    // The lines of the assembler's program: its source read again from `source`, or, for a
+    // program loaded from an image (no source), its disassembly. False with `message` set
+    // when the source cannot be read.
+    bool build(SeqAssembler& assembler, SourceReader* source, UIStr& message);
 
     const std::vector<Line>& lines() const { return m_lines; }
 

@@ -39,22 +39,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string image(reinterpret_cast<const char*>(data), size);
     const size_t maxWords = driver.processor()->instructionMemSizeWords();
 
-    seq_hex_file hex;
-    UIStr message;
     std::istringstream in(image);
-    if (!hex.read(in, kName, maxWords, message)) {
-        if (!startsWith(message, kName + ":"))
-            abort(); // a refusal names the file and the line
-        if (hex.words().size() > maxWords)
+    const seq_image_load load = loadHexImage(driver, in, kName);
+    if (!load) {
+        // A refusal names the file and the line; only a line can make an image malformed.
+        using outcome = seq_image_load::outcome;
+        if (!startsWith(load.message, kName + ":") || load.result == outcome::refused ||
+            (load.result == outcome::malformed) != (load.line != 0))
             abort();
         return 0;
     }
-    if (!message.empty() || hex.words().size() > maxWords)
+    if (!load.message.empty() || load.words > maxWords)
         abort();
 
     SeqAssembler& assembler = *driver.assembler();
-    if (!driver.loadImage(hex.words(), message) ||
-        assembler.numInstructions() != hex.words().size())
+    if (assembler.numInstructions() != load.words)
         abort();
     std::ostringstream written;
     if (!assembler.printHexOutput(written) || written.str() != normalised(image))
@@ -62,17 +61,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::ostringstream disassembly;
     const int undecodable = assembler.disassemble(disassembly);
     const std::string listing = disassembly.str();
-    if (undecodable < 0 || static_cast<size_t>(undecodable) > hex.words().size() ||
-        static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n')) != hex.words().size())
+    if (undecodable < 0 || static_cast<size_t>(undecodable) > load.words ||
+        static_cast<size_t>(std::count(listing.begin(), listing.end(), '\n')) != load.words)
         abort();
 
     // The same image against a memory one word too small must be refused at its last word.
-    if (!hex.words().empty()) {
+    if (load.words > 0) {
         seq_hex_file tooMany;
         std::istringstream again(image);
-        if (tooMany.read(again, kName, hex.words().size() - 1, message) ||
+        UIStr message;
+        if (tooMany.read(again, kName, load.words - 1, message) ||
             message.find(": more than ") == std::string::npos ||
-            tooMany.words().size() != hex.words().size() - 1)
+            tooMany.words().size() != load.words - 1 || tooMany.errorLine() == 0)
             abort();
     }
     return 0;

@@ -145,18 +145,16 @@ public:
         if (m_listing)
             return *m_listing;
         seq_listing listing;
+        std::optional<StringSourceReader> fromText;
+        std::optional<FileSourceReader> fromFile;
+        SourceReader* source = nullptr;
+        if (m_origin == Origin::Text)
+            source = &fromText.emplace(m_source, m_name);
+        else if (m_origin == Origin::File)
+            source = &fromFile.emplace(m_name);
         UIStr message;
-        if (m_origin == Origin::Image) {
-            listing.disassemble(*m_driver->assembler());
-        } else if (m_origin == Origin::Text) {
-            StringSourceReader reader(m_source, m_name);
-            if (!listing.readSource(reader, m_driver->assembler()->asmStatements(), message))
-                throw std::runtime_error(message);
-        } else {
-            FileSourceReader reader(m_name);
-            if (!listing.readSource(reader, m_driver->assembler()->asmStatements(), message))
-                throw std::runtime_error(message);
-        }
+        if (!listing.build(*m_driver->assembler(), source, message))
+            throw std::runtime_error(message);
         m_listing = std::move(listing);
         return *m_listing;
     }
@@ -241,28 +239,20 @@ ProgramPtr programFromWords(const std::vector<uint64_t>& words, const std::strin
     return program;
 }
 
-// (program, None) or (None, (the file could not be opened, message))
+// (program, None) or (None, (the file could not be opened or read, message))
 py::tuple loadHex(const py::bytes& path) {
     const std::string name = path;
     ProgramPtr program;
-    UIStr message;
-    bool opened = false;
-    bool loaded = false;
+    seq_image_load load;
     {
         const py::gil_scoped_release release;
         program = std::make_shared<Program>(Program::Origin::Image, name, nullptr);
-        const size_t maxWords = program->driver().processor()->instructionMemSizeWords();
-        seq_hex_file hex;
-        std::ifstream in(name, std::ios::binary);
-        std::error_code error;
-        opened = in.is_open() && !std::filesystem::is_directory(name, error);
-        // A file that cannot be opened is reported with the reader's own message.
-        loaded =
-            (opened ? hex.read(in, name, maxWords, message) : hex.read(name, maxWords, message)) &&
-            program->driver().loadImage(hex.words(), message);
+        load = loadHexImage(program->driver(), name);
     }
-    if (!loaded)
-        return py::make_tuple(py::none(), py::make_tuple(!opened, text(message)));
+    if (!load) {
+        const bool unreadable = load.result == seq_image_load::outcome::unreadable;
+        return py::make_tuple(py::none(), py::make_tuple(unreadable, text(load.message)));
+    }
     return py::make_tuple(std::move(program), py::none());
 }
 
