@@ -89,16 +89,11 @@ ProgramPtr loadHex(const py::bytes& path) {
         }
         return result;
     });
-    switch (load.result) {
-    case seq_image_load::outcome::loaded:
+    if (load)
         return program;
-    case seq_image_load::outcome::unreadable:
+    if (load.result == seq_image_load::outcome::unreadable)
         raise(missing ? PyExc_FileNotFoundError : PyExc_OSError, load.message);
-    case seq_image_load::outcome::malformed:
-    case seq_image_load::outcome::refused:
-        break;
-    }
-    raise(PyExc_ValueError, load.message);
+    raise(PyExc_ValueError, load.message); // malformed, or words the driver refused
 }
 
 std::string hexText(seq& driver) {
