@@ -29,7 +29,8 @@ seq_sim::seq_sim(SeqProcessor* processor)
 seq_sim::~seq_sim() = default;
 
 void seq_sim::update_rt_info(const SeqInstructionDef& def, instruction_t word) {
-    m_realtimeTick = logEntry(getImmediateValue(def, "COUNT", word), m_realtimeTick, m_pc);
+    m_realtimeTick =
+        logEntry(getImmediateValue(def, "COUNT", word), m_realtimeTick, m_pc, m_classicalTick);
 }
 
 void seq_sim::set_event_sink(seq_event_sink* sink) {
@@ -40,8 +41,8 @@ seq_event_sink& seq_sim::rt_log_sink() {
     return *m_logSink;
 }
 
-void seq_sim::emit(address_t address) {
-    m_sink->event(curr_rt_info, address);
+void seq_sim::emit(address_t address, uint64_t tick) {
+    m_sink->timed_event(curr_rt_info, address, tick);
 }
 
 void seq_sim::growLog() {
@@ -53,9 +54,10 @@ void seq_sim::growLog() {
     rt_log.reserve(capacity < 4096 ? 4096 : capacity * (capacity < (size_t{1} << 22) ? 8 : 2));
 }
 
-uint64_t seq_sim::logEntry(uint64_t duration, uint64_t realtimeTick, address_t address) {
+uint64_t seq_sim::logEntry(uint64_t duration, uint64_t realtimeTick, address_t address,
+                           uint64_t tick) {
     curr_rt_info.duration_ns = duration;
-    appendLogEntry(address);
+    appendLogEntry(address, tick);
     curr_rt_info.play_valid = false;
     curr_rt_info.acquire_valid = false;
     curr_rt_info.param_valid = false;
@@ -89,7 +91,7 @@ struct seq_sim::Operations {
     static int32_t s32(uint32_t value) { return static_cast<int32_t>(value); }
     // Logs the state with the duration; clears the flags and the phase step.
     template <class X> SEQ_SIM_INLINE void log(X& x, uint64_t duration) {
-        x.realtimeTick() = sim.logEntry(duration, x.realtimeTick(), x.pc());
+        x.realtimeTick() = sim.logEntry(duration, x.realtimeTick(), x.pc(), x.tick());
     }
     // The values of the two paths (operands 0 and 1) of a waveform, gain or offset.
     template <class X> SEQ_SIM_INLINE void paths(X& x, int32_t (&values)[2]) {
@@ -163,7 +165,7 @@ struct seq_sim::Operations {
     template <class X> SEQ_SIM_INLINE void realtime(SeqOperationTag<SeqOperation::Wait>, X& x) {
         t_rt_info& rt = sim.curr_rt_info;
         rt.duration_ns = x.immediateOrPrefetched(0);
-        sim.appendLogEntry(x.pc());
+        sim.appendLogEntry(x.pc(), x.tick());
         x.realtimeTick() += rt.duration_ns;
         rt.time_ns = x.realtimeTick();
     }

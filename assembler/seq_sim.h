@@ -74,22 +74,23 @@ private:
     static bool runOperations(SeqSim& sim, int maxInstructions, UIStr& message);
     class LogSink;
 
-    // Hands curr_rt_info, produced at `address`, to the sink.
-    void appendLogEntry(address_t address) {
+    // Hands curr_rt_info, produced at `address` by an instruction that started at classical
+    // tick `tick`, to the sink.
+    void appendLogEntry(address_t address, uint64_t tick) {
         if (m_sink == m_logSink.get())
             appendToLog();
         else
-            emit(address);
+            emit(address, tick);
     }
     void appendToLog() {
         if (rt_log.size() == rt_log.capacity())
             growLog();
         rt_log.push_back(curr_rt_info);
     }
-    void emit(address_t address);
+    void emit(address_t address, uint64_t tick);
     void growLog();
     // update_rt_info with the duration read; returns the new real-time counter.
-    uint64_t logEntry(uint64_t duration, uint64_t realtimeTick, address_t address);
+    uint64_t logEntry(uint64_t duration, uint64_t realtimeTick, address_t address, uint64_t tick);
 
     std::unique_ptr<seq_event_sink> m_logSink; // appends to rt_log
     seq_event_sink* m_sink;

@@ -119,6 +119,8 @@ public:
     }
 
     SEQ_SIM_INLINE void addTicks(uint64_t ticks) { m.tick += ticks; }
+    // The classical tick, which is the instruction's start tick until it adds ticks.
+    SEQ_SIM_INLINE uint64_t tick() const { return m.tick; }
     // A taken jump: the pipeline is cleared.
     SEQ_SIM_INLINE void jump(address_t target) {
         m.nextPc = target;
