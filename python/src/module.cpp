@@ -559,6 +559,8 @@ private:
 
 } // namespace
 
+void init_lanes(py::module_& m); // lanes.cpp
+
 PYBIND11_MODULE(_vexa, m) {
     m.doc() = "Native part of the vexa package; use the vexa module.";
     m.attr("__version__") = VEXA_VERSION;
@@ -568,6 +570,7 @@ PYBIND11_MODULE(_vexa, m) {
     Logging::open("vexa", 3, nullptr);
     m.def("set_log_level", [](const std::string& name) { return Logging::setLogLevel(name); });
     m.def("log_level", [] { return std::string(Logging::getLogLevelName()); });
+    init_lanes(m);
 
     py::class_<Program, ProgramPtr>(m, "Program")
         .def_property_readonly("name", [](const Program& p) { return text(p.name()); })
