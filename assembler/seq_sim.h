@@ -38,6 +38,18 @@ public:
     };
     using t_rt_info = rt_info;
 
+    // What a log entry is, by the operation of the instruction that produced it; none for a
+    // mnemonic that produces no entry (the settings, sw_req, the generic instructions) and for
+    // one that this simulator does not know.
+    enum class event_kind : uint8_t { none, play, acquisition, wait, update };
+    static constexpr int num_event_kinds = 5;
+    // Their names, in the order of the enumeration.
+    static constexpr const char* event_kind_names[num_event_kinds] = {"none", "play", "acquisition",
+                                                                      "wait", "update"};
+    // The kind of an entry with the mnemonic `mnemonic` (null gives none).
+    static event_kind kind_of(const char* mnemonic);
+    static event_kind kind_of(const rt_info& entry) { return kind_of(entry.str); }
+
     explicit seq_sim(SeqProcessor* processor);
     ~seq_sim() override;
 
@@ -69,7 +81,7 @@ protected:
     std::vector<rt_info> rt_log;
 
 private:
-    // The generic and the real-time operations, for the run loop (see SeqSimOperations.h).
+    // The generic and the real-time operations, for the run loop (see seq_sim_operations.h).
     struct Operations;
     static bool runOperations(SeqSim& sim, int maxInstructions, UIStr& message);
     class LogSink;

@@ -13,5 +13,7 @@ void init_run_counts(py::module_& m);
 void init_runs(py::module_& m);
 // Runs in the background that hand their events over in chunks.
 void init_streams(py::module_& m);
+// The timeline's lanes, their names and colours, and the kind of each event.
+void init_lanes(py::module_& m);
 
 } // namespace vexa_py

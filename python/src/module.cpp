@@ -29,4 +29,5 @@ PYBIND11_MODULE(_vexa, m) {
     vexa_py::init_run_counts(m);
     vexa_py::init_runs(m);
     vexa_py::init_streams(m);
+    vexa_py::init_lanes(m);
 }
