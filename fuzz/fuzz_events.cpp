@@ -8,6 +8,8 @@
 #include "assembler/seq_event_sink.h"
 #include "assembler/seq_event_writer.h"
 #include "assembler/seq_instr_set.h"
+#include "formats/seq_csv_sink.h"
+#include "formats/seq_jsonl_sink.h"
 #include "fuzz/FuzzCommon.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
 
