@@ -12,7 +12,7 @@ constexpr size_t kLineRoom = sumOverColumns([](auto i) -> size_t {
                                  else if constexpr (std::is_same_v<T, bool>)
                                      return 2;
                                  else
-                                     return kMaxDigits<T> + 1;
+                                     return RoomAppender::s_maxChars<T> + 1;
                              }) +
                              1;
 static_assert(kLineRoom <= TextOutput::s_blockSize);

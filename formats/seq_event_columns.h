@@ -92,12 +92,6 @@ template <class F> constexpr size_t sumOverColumns(F size) {
     return sum;
 }
 
-// The characters a number takes at most as text.
-template <class T>
-constexpr size_t kMaxDigits = std::is_same_v<T, int32_t>    ? 11
-                              : std::is_same_v<T, uint32_t> ? 10
-                                                            : 20;
-
 // The text of an entry's mnemonic.
 inline std::string_view textOf(const char* text) {
     return text != nullptr ? std::string_view(text) : std::string_view();

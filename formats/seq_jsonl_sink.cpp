@@ -30,7 +30,7 @@ constexpr size_t kLineRoom = sumOverColumns([](auto i) -> size_t {
                                  else if constexpr (std::is_same_v<T, bool>)
                                      return kKey<i>.size() + 5;
                                  else
-                                     return kKey<i>.size() + kMaxDigits<T>;
+                                     return kKey<i>.size() + RoomAppender::s_maxChars<T>;
                              }) +
                              2;
 static_assert(kLineRoom <= TextOutput::s_blockSize);

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -60,12 +61,17 @@ private:
 };
 
 // Appends text, characters and numbers into room taken from a TextOutput, without a check per
-// piece: whoever creates it asks for as much room as the pieces can take (a number at most 20
-// characters). The destructor hands the bytes written over to the output.
+// piece: whoever creates it asks for as much room as the pieces can take (a number at most
+// s_maxChars<T>). The destructor hands the bytes written over to the output.
 class RoomAppender {
 public:
+    // The characters of the longest number of type T, its sign included.
+    template <class T>
+    static constexpr size_t s_maxChars =
+        std::numeric_limits<T>::digits10 + 1 + std::numeric_limits<T>::is_signed;
+
     RoomAppender(TextOutput& out, size_t room)
-        : m_out(out), m_room(room), m_begin(out.room(room)), m_p(m_begin), m_end(m_begin + room) {}
+        : m_out(out), m_room(room), m_begin(out.room(room)), m_p(m_begin) {}
     ~RoomAppender() { m_out.advance(static_cast<size_t>(m_p - m_begin)); }
     RoomAppender(const RoomAppender&) = delete;
     RoomAppender& operator=(const RoomAppender&) = delete;
@@ -89,13 +95,13 @@ public:
         m_out.advance(static_cast<size_t>(m_p - m_begin));
         write(m_out);
         m_begin = m_p = m_out.room(m_room);
-        m_end = m_begin + m_room;
         return *this;
     }
 
 private:
     template <class T> RoomAppender& number(T value) {
-        m_p = std::to_chars(m_p, m_end, value).ptr;
+        // The bound is a constant, so the length check folds away; the room holds it.
+        m_p = std::to_chars(m_p, m_p + s_maxChars<T>, value).ptr;
         return *this;
     }
 
@@ -103,7 +109,6 @@ private:
     size_t m_room;
     char* m_begin;
     char* m_p;
-    char* m_end;
 };
 
 // `text` as one CSV field: in double quotes, with its quotes doubled, when it holds a comma,
