@@ -44,7 +44,7 @@ local function on_attach(client, bufnr)
     map("<leader>rn", vim.lsp.buf.rename)
     map("<leader>f", vim.lsp.buf.format or vim.lsp.buf.formatting)
   end
-  if config.inlay_hints then
+  if config.inlay_hints and (client.server_capabilities or {}).inlayHintProvider then
     hints.attach(bufnr)
   end
   if config.on_attach then
