@@ -1,7 +1,7 @@
 -- Drives vexa-lsp through Neovim's own client: a file with two errors gets its diagnostics
 -- at their lines and columns, hovering a mnemonic shows its variants, fixing the errors
--- clears the diagnostics, and going to the definition of a label reference jumps to the
--- label. Ends Neovim with status 0 when every check holds, 1 otherwise (naming the checks).
+-- clears the diagnostics and brings timing hints to every instruction line, and going to the
+-- definition of a label reference jumps to the label. Ends Neovim with status 0 when every check holds, 1 otherwise (naming the checks).
 local timeout_ms = 10000
 local failures = {}
 
@@ -19,10 +19,10 @@ end
 local source = {
   "# Two mistakes in a counting loop.",
   "        move    3, R1",
-  "count:  sub     R1, 1, R1",
+  "count:  wait    4",
   "        jump    @count",
   "        add     R1, R2",
-  "        jge     R1, 1, @count",
+  "        loop    R1, @count",
   "        stop",
 }
 
@@ -98,15 +98,26 @@ local function run()
     vim.api.nvim_win_close(floating_window(), true)
   end
 
-  -- Fixing both lines clears the diagnostics.
-  vim.api.nvim_buf_set_text(bufnr, 3, 8, 3, 12, { "jmp " })
+  -- Fixing both lines clears the diagnostics; the program then runs, the loop three times.
+  vim.api.nvim_buf_set_text(bufnr, 3, 8, 3, 22, { "nop" })
   vim.api.nvim_buf_set_lines(bufnr, 4, 5, true, { "        add     R1, R2, R3" })
   wait_for("the diagnostics to clear", function()
     return #vim.diagnostic.get(bufnr) == 0
   end)
+  local namespace = vim.api.nvim_create_namespace("vexa_hints")
+  local hints = {}
+  wait_for("timing hints on the six instruction lines", function()
+    hints = vim.api.nvim_buf_get_extmarks(bufnr, namespace, 0, -1, { details = true })
+    return #hints == 6
+  end)
+  for i, hint in ipairs(hints) do
+    check(hint[2] == i, string.format("timing hint %d on line %d", i, hint[2]))
+  end
+  local loop_hint = hints[2] and hints[2][4].virt_text[1][1] or ""
+  check(loop_hint:find("3x", 1, true), "timing hint of the loop's first line: " .. loop_hint)
 
   -- Go to definition on the reference "@count" in line 6 lands on the label in line 3.
-  vim.api.nvim_win_set_cursor(0, { 6, 24 })
+  vim.api.nvim_win_set_cursor(0, { 6, 22 })
   vim.lsp.buf.definition()
   if wait_for("the jump to the label", function()
         return vim.api.nvim_win_get_cursor(0)[1] ~= 6
