@@ -1,6 +1,6 @@
--- The server's inlay hints as virtual text at the end of their lines (Neovim 0.7 shows no
--- inlay hints itself): requested after each change, shown when the answer still fits the
--- buffer, and again when the server asks for a refresh.
+-- The server's inlay hints as virtual text after their lines, aligned in one column (Neovim
+-- 0.7 shows no inlay hints itself): requested after each change, shown when the answer still
+-- fits the buffer, and again when the server asks for a refresh.
 local M = {}
 
 local namespace = vim.api.nvim_create_namespace("vexa_hints")
@@ -28,12 +28,19 @@ function M.show(bufnr, result)
     by_line[line] = by_line[line] or {}
     table.insert(by_line[line], label_text(hint.label))
   end
-  local count = vim.api.nvim_buf_line_count(bufnr)
+  -- One column for all hints, just right of the longest line that has one.
+  local lines = vim.api.nvim_buf_get_lines(bufnr, 0, -1, false)
+  local column = 0
+  for line in pairs(by_line) do
+    if lines[line + 1] then
+      column = math.max(column, vim.fn.strdisplaywidth(lines[line + 1]))
+    end
+  end
   for line, texts in pairs(by_line) do
-    if line < count then
+    if lines[line + 1] then
       vim.api.nvim_buf_set_extmark(bufnr, namespace, line, 0, {
-        virt_text = { { " " .. table.concat(texts, "  "), "VexaInlayHint" } },
-        virt_text_pos = "eol",
+        virt_text = { { table.concat(texts, "  "), "VexaInlayHint" } },
+        virt_text_win_col = column + 2,
         hl_mode = "combine",
       })
     end
