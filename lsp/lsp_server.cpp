@@ -158,9 +158,11 @@ public:
     bool answered = false;
 };
 
-lsp_server::lsp_server(send_t send)
+lsp_server::lsp_server(send_t send, int maxBudget)
     : m_send(std::move(send)), m_driver(std::make_unique<seq>()),
-      m_checkDriver(std::make_unique<seq>()), m_language(std::make_unique<lsp_language>()) {
+      m_checkDriver(std::make_unique<seq>()), m_language(std::make_unique<lsp_language>()),
+      m_maxBudget(std::max(1, maxBudget)) {
+    m_settings.instructionBudget = std::min(m_settings.instructionBudget, m_maxBudget);
     for (seq* driver : {m_driver.get(), m_checkDriver.get()}) {
         // Comments, comment lines and directives are kept for the tokens and the layout.
         auto& config = driver->assembler()->config();

@@ -10,6 +10,7 @@
 #include "lsp/lsp_analysis.h"
 #include "lsp/lsp_document.h"
 
+#include <climits>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -27,8 +28,9 @@ class lsp_server {
 public:
     using send_t = std::function<void(const std::string& message)>;
 
-    // `send` may be called from the simulation worker too (a refresh request).
-    explicit lsp_server(send_t send);
+    // `send` may be called from the simulation worker too (a refresh request). The instruction
+    // budget a client may set is capped at `maxBudget`.
+    explicit lsp_server(send_t send, int maxBudget = INT_MAX);
     ~lsp_server();
     lsp_server(const lsp_server&) = delete;
     lsp_server& operator=(const lsp_server&) = delete;
@@ -91,6 +93,7 @@ private:
     std::unique_ptr<const lsp_language> m_language;
     std::map<std::string, document_state> m_documents;
     settings_t m_settings;
+    int m_maxBudget = INT_MAX;
     uint64_t m_generation = 0;
     bool m_initialized = false;
     bool m_shutdown = false;
