@@ -1,7 +1,8 @@
 -- Drives vexa-lsp through Neovim's own client: a file with two errors gets its diagnostics
 -- at their lines and columns, hovering a mnemonic shows its variants, fixing the errors
 -- clears the diagnostics and brings timing hints to every instruction line, and going to the
--- definition of a label reference jumps to the label. Ends Neovim with status 0 when every check holds, 1 otherwise (naming the checks).
+-- definition of a label reference jumps to the label. Ends Neovim with status 0 when every
+-- check holds, 1 otherwise (naming the checks).
 local timeout_ms = 10000
 local failures = {}
 
@@ -26,7 +27,8 @@ local source = {
   "        stop",
 }
 
--- Where the assembler's report marks each error: 0-based line, first and last column.
+-- Where the assembler's report marks each error: 0-based line, first column and the column
+-- after the marked text.
 local expected = {
   { line = 3, first = 8, last = 12, message = "instruction 'jump' not found" },
   { line = 4, first = 16, last = 22, message = 'does not support argument signature "R#,R#"' },
