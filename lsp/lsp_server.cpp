@@ -646,16 +646,18 @@ void lsp_server::completion(request& r) {
     const bool commandPosition =
         head.find_first_not_of(" \t") == std::string::npos || head.back() == syntax().labelEnd;
 
-    json items = json::array();
+    // Written as text: a few hundred items built as JSON objects cost a millisecond.
+    const std::string rangeText = dump(range);
+    std::string items;
     const auto add = [&](const std::string& label, int kind, const std::string& detail,
                          const std::string& newText, bool snippet) {
-        json item = {{"label", label},
-                     {"kind", kind},
-                     {"detail", detail},
-                     {"textEdit", {{"range", range}, {"newText", newText}}}};
-        if (snippet)
-            item["insertTextFormat"] = 2;
-        items.push_back(std::move(item));
+        items += items.empty() ? "{\"label\":" : ",{\"label\":";
+        items += dump(json(label));
+        items += ",\"kind\":" + std::to_string(kind) + ",\"detail\":";
+        items += dump(json(detail));
+        items += ",\"textEdit\":{\"range\":" + rangeText + ",\"newText\":";
+        items += dump(json(newText));
+        items += snippet ? "},\"insertTextFormat\":2}" : "}}";
     };
     const lsp_analysis& a = state.analysis;
     const auto addLabels = [&] {
@@ -693,7 +695,7 @@ void lsp_server::completion(request& r) {
         addLabels();
         addSymbols();
     }
-    respond(r, dump(json{{"isIncomplete", false}, {"items", items}}));
+    respond(r, "{\"isIncomplete\":false,\"items\":[" + items + "]}");
     r.answered = true;
 }
 
