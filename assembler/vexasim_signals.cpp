@@ -4,10 +4,12 @@
 #include "assembler/seq_cmdline.h"
 #include "base/Logging.h"
 #include "base/utils/SourceReader.h"
+#include "formats/seq_listing.h"
+#ifdef VEXA_NPZ
 #include "formats/npz_file.h"
 #include "formats/npz_writer.h"
-#include "formats/seq_listing.h"
 #include "formats/waveform_tables.h"
+#endif
 #include "sequencer/SeqAssembler.h"
 
 #include <cerrno>
@@ -174,6 +176,12 @@ void SignalOptions::addTo(seq_cmdline& commandLine) {
 
 bool SignalOptions::complete() {
     given = given || check;
+#ifndef VEXA_NPZ
+    if (!waveformsFile.empty() || !signalsFile.empty() || !inputFile.empty()) {
+        logError("This vexasim was built without numpy archives (libzip-dev was missing)");
+        return false;
+    }
+#endif
     if (signalsFile.empty() != !window.has_value()) {
         logError("--signals and --window go together");
         return false;
@@ -265,8 +273,17 @@ public:
         if (!written)
             throw std::runtime_error("could not keep the rendered window in a temporary file");
     }
+    // Reads one array back from its file, in the order it was written.
+    template <class T> static auto reader(std::FILE* file) {
+        return [file](uint64_t, std::span<T> out) {
+            if (std::fread(out.data(), sizeof(T), out.size(), file) != out.size())
+                throw std::runtime_error("could not read the rendered window back");
+        };
+    }
     // Writes the archive of the window [start, stop).
-    void write(const std::string& fileName, uint64_t start, uint64_t stop) {
+    void write([[maybe_unused]] const std::string& fileName, [[maybe_unused]] uint64_t start,
+               [[maybe_unused]] uint64_t stop) {
+#ifdef VEXA_NPZ
         for (std::FILE* file : m_files)
             std::rewind(file);
         const uint64_t length = stop - start;
@@ -279,16 +296,10 @@ public:
         writer.addFloat32("path1", length, reader<float>(m_files[1]));
         writer.addUInt8("markers", length, reader<uint8_t>(m_files[2]));
         writer.write(fileName);
+#endif
     }
 
 private:
-    template <class T> static npz_writer::fill_t<T> reader(std::FILE* file) {
-        return [file](uint64_t, std::span<T> out) {
-            if (std::fread(out.data(), sizeof(T), out.size(), file) != out.size())
-                throw std::runtime_error("could not read the rendered window back");
-        };
-    }
-
     std::FILE* m_files[3] = {nullptr, nullptr, nullptr};
 };
 
@@ -320,6 +331,7 @@ std::shared_ptr<seq_signal_tables> readTables(const std::string& fileName) {
     auto tables = std::make_shared<seq_signal_tables>();
     if (fileName.empty())
         return tables;
+#ifdef VEXA_NPZ
     const waveform_tables read = readWaveformTables(fileName);
     const auto put = [&](const auto& entries, auto set) {
         for (size_t index = 0; index < entries.size(); ++index)
@@ -331,10 +343,13 @@ std::shared_ptr<seq_signal_tables> readTables(const std::string& fileName) {
                             &seq_signal_tables::set_waveform));
     put(read.weights, static_cast<void (seq_signal_tables::*)(int64_t, std::span<const float>)>(
                           &seq_signal_tables::set_weight));
+#endif
     return tables;
 }
 
-void readInput(const std::string& fileName, seq_signal_settings& settings) {
+void readInput([[maybe_unused]] const std::string& fileName,
+               [[maybe_unused]] seq_signal_settings& settings) {
+#ifdef VEXA_NPZ
     const npy_array input = readNpy(fileName, npy_dims::oneOrTwo);
     const std::span<const float> values(input.values);
     if (input.shape.size() == 1) {
@@ -345,6 +360,7 @@ void readInput(const std::string& fileName, seq_signal_settings& settings) {
     } else {
         throw std::runtime_error(fileName + ": input samples must have the shape (N,) or (2, N)");
     }
+#endif
 }
 
 } // namespace
