@@ -228,7 +228,8 @@ bool writeReports(const Options& options, seq& driver, Sinks& sinks) {
         !writeListing(options.inputfile, options.isImage, driver, sinks.listing()))
         written = false;
     if (!options.svgFile.empty()) {
-        const seq_timeline timeline(options.inputfile);
+        seq_timeline timeline(options.inputfile);
+        timeline.setEnvelope(sinks.signals().envelope(driver.rt_simulator()->get_rt_log()));
         UIStr error;
         if (!timeline.save(options.svgFile, driver.rt_simulator()->get_rt_log(), error)) {
             Logging::writeText(LogLevel::error, error);

@@ -12,6 +12,7 @@
 #endif
 #include "sequencer/SeqAssembler.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -382,6 +383,8 @@ bool SignalRun::open(const SignalOptions& options, const std::string& inputfile,
             return false;
         }
         m_sink = std::make_unique<seq_signal_sink>(tables, settings, m_findings.get());
+        m_tables = tables;
+        m_settings = settings;
         if (options.window) {
             m_spool = std::make_unique<Spool>();
             if (!m_spool->ready()) {
@@ -423,6 +426,62 @@ bool SignalRun::writeReports() {
         }
     }
     return written;
+}
+
+namespace {
+
+// Folds the rendered samples into the lowest and highest value of each column of the plot.
+class EnvelopeColumns : public seq_signal_chunk_consumer {
+public:
+    EnvelopeColumns(seq_timeline::envelope& envelope, uint64_t end)
+        : m_envelope(envelope), m_end(end) {
+        for (int path = 0; path < 2; ++path)
+            for (size_t i = 0; i < seq_timeline::s_envelopeColumns; ++i) {
+                m_envelope.low[path][i] = 1.0f;
+                m_envelope.high[path][i] = -1.0f;
+            }
+    }
+    void chunk(const seq_signal_chunk& chunk) override {
+        constexpr uint64_t columns = seq_timeline::s_envelopeColumns;
+        uint64_t t = chunk.start_ns;
+        const uint64_t stop = chunk.start_ns + chunk.size;
+        while (t < stop) {
+            const uint64_t column = t * columns / m_end;
+            const uint64_t columnEnd =
+                std::min(stop, ((column + 1) * m_end + columns - 1) / columns);
+            const float* values[2] = {chunk.path0, chunk.path1};
+            for (int path = 0; path < 2; ++path) {
+                float low = m_envelope.low[path][column], high = m_envelope.high[path][column];
+                for (uint64_t i = t; i < columnEnd; ++i) {
+                    low = std::min(low, values[path][i - chunk.start_ns]);
+                    high = std::max(high, values[path][i - chunk.start_ns]);
+                }
+                m_envelope.low[path][column] = low;
+                m_envelope.high[path][column] = high;
+            }
+            t = columnEnd;
+        }
+    }
+
+private:
+    seq_timeline::envelope& m_envelope;
+    uint64_t m_end;
+};
+
+} // namespace
+
+std::shared_ptr<const seq_timeline::envelope>
+SignalRun::envelope(const seq_timeline::log_t& log) const {
+    if (!m_tables || !m_tables->has_waveforms() || log.empty())
+        return nullptr;
+    auto outline = std::make_shared<seq_timeline::envelope>();
+    const uint64_t end = seq_timeline::endTime(log);
+    EnvelopeColumns columns(*outline, end);
+    seq_signal_renderer renderer(m_tables, m_settings, 0, end, columns);
+    for (const seq_sim::rt_info& entry : log)
+        renderer.event(entry);
+    renderer.finish();
+    return outline;
 }
 
 uint64_t SignalRun::findings() const {

@@ -5,6 +5,7 @@
 
 #include "assembler/seq_event_sink.h"
 #include "base/utils/FileOutput.h"
+#include "formats/seq_timeline.h"
 #include "signals/seq_findings.h"
 #include "signals/seq_signal_settings.h"
 #include "signals/seq_signal_sink.h"
@@ -53,6 +54,9 @@ public:
               seq_event_tee& sinks);
     // Writes the window and the acquisitions; false after logging why.
     bool writeReports();
+    // The rendered output of the run whose log is `log`, for the timeline; null without
+    // waveforms.
+    std::shared_ptr<const seq_timeline::envelope> envelope(const seq_timeline::log_t& log) const;
     uint64_t findings() const;
 
 private:
@@ -63,5 +67,7 @@ private:
     std::unique_ptr<Findings> m_findings;
     std::unique_ptr<Spool> m_spool;
     std::unique_ptr<seq_signal_sink> m_sink;
+    std::shared_ptr<const seq_signal_tables> m_tables;
+    seq_signal_settings m_settings;
     FileOutput m_acquisitions;
 };
