@@ -77,7 +77,7 @@ const char* const SignalOptions::s_help =
     "\n\t--signals file.npz : write the output of the window as arrays time_ns, path0,"
     "\n\t                     path1 and markers."
     "\n\t--window start:stop: the window of --signals, in ns, stop excluded."
-    "\n\t--acquisitions file: write the acquisition averages as CSV:"
+    "\n\t--acquisitions file: write the acquisition averages as CSV (- for standard output):"
     "\n\t                     acq_idx,bin_idx,count,path0,path1."
     "\n\t--findings file    : write the timing findings as CSV:"
     "\n\t                     time_ns,address,line,kind,message."
@@ -93,17 +93,22 @@ const char* const SignalOptions::s_help =
     "\n\t--classical-ns n   : one classical cycle. Default: 4";
 
 void SignalOptions::addTo(seq_cmdline& commandLine) {
+    // CSV may also go to standard output, "-".
     const auto file = [this, &commandLine](const char* name, std::string& target,
                                            const char* suffix) {
-        commandLine.addOption(name, [this, name, &target, suffix](const char* value) {
-            target = value;
-            given = true;
-            if (!endsWith(target, suffix)) {
-                logError(std::string(name) + " file name must end in " + suffix + ": " + value);
-                return false;
-            }
-            return true;
-        });
+        const bool csv = std::strcmp(suffix, ".csv") == 0;
+        commandLine.addOption(
+            name,
+            [this, name, &target, suffix, csv](const char* value) {
+                target = value;
+                given = true;
+                if (!endsWith(target, suffix) && !(csv && target == "-")) {
+                    logError(std::string(name) + " file name must end in " + suffix + ": " + value);
+                    return false;
+                }
+                return true;
+            },
+            csv);
     };
     file("--waveforms", waveformsFile, ".npz");
     file("--signals", signalsFile, ".npz");
