@@ -140,20 +140,23 @@ void SignalOptions::addTo(seq_cmdline& commandLine) {
         return true;
     });
     // Each setting is checked as it is given, against the model's limits.
-    const auto setting = [this, &commandLine](const char* name, int64_t& target) {
-        commandLine.addOption(name, [this, name, &target](const char* value) {
+    const auto valid = [this] {
+        try {
+            settings.validate();
+        } catch (const std::exception& error) {
+            logError(error.what());
+            return false;
+        }
+        return true;
+    };
+    const auto setting = [this, &commandLine, valid](const char* name, int64_t& target) {
+        commandLine.addOption(name, [this, name, &target, valid](const char* value) {
             given = true;
             if (!parseNumber(value, target)) {
                 logError(std::string("Error in ") + (name + 2) + ": " + value);
                 return false;
             }
-            try {
-                settings.validate();
-            } catch (const std::exception& error) {
-                logError(error.what());
-                return false;
-            }
-            return true;
+            return valid();
         });
     };
     setting("--integration-ns", settings.integration_ns);
@@ -161,7 +164,7 @@ void SignalOptions::addTo(seq_cmdline& commandLine) {
     setting("--queue-depth", settings.queue_depth);
     setting("--start-delay-ns", settings.start_delay_ns);
     setting("--classical-ns", settings.classical_ns);
-    commandLine.addOption("--nco-hz", [this](const char* value) {
+    commandLine.addOption("--nco-hz", [this, valid](const char* value) {
         given = true;
         char* end = nullptr;
         const double parsed = std::strtod(value, &end);
@@ -170,13 +173,7 @@ void SignalOptions::addTo(seq_cmdline& commandLine) {
             return false;
         }
         settings.nco_hz = parsed;
-        try {
-            settings.validate();
-        } catch (const std::exception& error) {
-            logError(error.what());
-            return false;
-        }
-        return true;
+        return valid();
     });
 }
 

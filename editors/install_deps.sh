@@ -9,13 +9,4 @@ need=()
 command -v nvim >/dev/null || need+=(neovim)
 command -v node >/dev/null || need+=(nodejs)
 command -v npm >/dev/null || need+=(npm)
-[ ${#need[@]} -eq 0 ] && exit 0
-
-if [ "$(id -u)" -ne 0 ]; then
-    echo "Editor tests left out for want of: ${need[*]} (apt-get install ${need[*]})" >&2
-    exit 0
-fi
-echo "Installing ${need[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q "${need[@]}"
+exec "$(dirname "$0")/../cmake/install_missing.sh" "The editor tests" optional ${need[@]+"${need[@]}"}

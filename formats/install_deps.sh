@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# Installs what the numpy archives of vexasim and the Python package need to build, from Debian's packages,
-# when it is missing: libzip. Checks only (and fails, naming it) when not run as root.
+# Installs what the numpy archives (vexasim's signal files, the Python package's tables) need
+# to build, from Debian's packages, when it is missing: libzip.
 set -euo pipefail
 
-[ -f /usr/include/zip.h ] && exit 0
-if [ "$(id -u)" -ne 0 ]; then
-    echo "The numpy archives need: libzip-dev (apt-get install libzip-dev)" >&2
-    exit 1
-fi
-echo "Installing libzip-dev"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q libzip-dev
+need=()
+[ -f /usr/include/zip.h ] || need+=(libzip-dev)
+exec "$(dirname "$0")/../cmake/install_missing.sh" "The numpy archives" required ${need[@]+"${need[@]}"}
