@@ -1,12 +1,13 @@
 # Convenience wrapper around CMake: `make test` installs what the Python package lacks (as
 # root, from Debian), configures again so that the build sees what was just installed, builds
 # everything and runs the tests, the Python package's included; `make demo` builds vexasm and
-# assembles a bundled example, without touching the Python dependencies.
+# assembles a bundled example, without touching the Python dependencies; `make web` builds the
+# library as WebAssembly and the playground into build-web/ (serve that folder over HTTP).
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure test demo clean python-deps
+.PHONY: all build configure test demo clean python-deps web web-deps
 
 all: build
 
@@ -24,7 +25,10 @@ build: $(BUILD)/CMakeCache.txt
 python-deps:
 	python/install_deps.sh
 
-test: python-deps
+web-deps:
+	web/install_deps.sh
+
+test: python-deps web-deps
 	$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -34,5 +38,9 @@ demo: $(BUILD)/CMakeCache.txt
 	$(BUILD)/vexasm -o $(BUILD)/pulse_sequence examples/pulse_sequence.s
 	@echo "wrote $(BUILD)/pulse_sequence.hex"
 
+web:
+	$(MAKE) --no-print-directory -j $(JOBS) -f web/wasm.mk
+	cd web && { [ -d node_modules ] || npm ci --no-audit --no-fund; } && node build.mjs
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-web

@@ -96,7 +96,9 @@ function firstFrom(idx, t) { // first k with time[idx[k]] >= t
 const cv = $('timeline'), ctx = cv.getContext('2d');
 const LEFT = 100, TOP = 8, LH = 30, GAP = 6;
 let t0 = 0, t1 = endTime, pending = false, selected = -1;
-const plotW = () => Math.max(10, cv.clientWidth - LEFT - 10);
+// The plot's width, read from the layout once and again after a resize.
+let PW = null;
+const plotW = () => PW ?? (PW = Math.max(10, cv.clientWidth - LEFT - 10));
 const X = (t) => LEFT + (t - t0) * plotW() / (t1 - t0);
 const T = (x) => t0 + (x - LEFT) * (t1 - t0) / plotW();
 function draw() {
@@ -174,7 +176,7 @@ const zoom = (f) => { const c = (t0 + t1) / 2, h = (t1 - t0) * f / 2; setView(c 
 $('zoom-in').onclick = () => zoom(0.5);
 $('zoom-out').onclick = () => zoom(2);
 $('zoom-fit').onclick = () => setView(0, endTime);
-window.addEventListener('resize', redraw);
+window.addEventListener('resize', () => { PW = null; redraw(); });
 
 // The event table: only the rows in view are in the document.
 const ROW = 20, MAXH = 1.5e7, box = $('events'), body = $('event-rows');
