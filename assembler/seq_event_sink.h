@@ -33,6 +33,12 @@ public:
     // One entry, in execution order: the real-time state as the instruction at `address`
     // started it.
     virtual void event(const rt_info& entry, address_t address) = 0;
+    // The same with the classical tick at which the instruction started; the simulator calls
+    // this one. A sink that needs the tick overrides it; by default the tick is dropped.
+    virtual void timed_event(const rt_info& entry, address_t address, uint64_t classicalTick) {
+        (void)classicalTick;
+        event(entry, address);
+    }
     // The run has ended, however it ended.
     virtual void end() {}
 };
@@ -56,6 +62,10 @@ public:
     void event(const rt_info& entry, address_t address) override {
         for (seq_event_sink* sink : m_sinks)
             sink->event(entry, address);
+    }
+    void timed_event(const rt_info& entry, address_t address, uint64_t classicalTick) override {
+        for (seq_event_sink* sink : m_sinks)
+            sink->timed_event(entry, address, classicalTick);
     }
     void end() override {
         for (seq_event_sink* sink : m_sinks)

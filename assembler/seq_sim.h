@@ -38,6 +38,18 @@ public:
     };
     using t_rt_info = rt_info;
 
+    // What a log entry is, by the operation of the instruction that produced it; none for a
+    // mnemonic that produces no entry (the settings, sw_req, the generic instructions) and for
+    // one that this simulator does not know.
+    enum class event_kind : uint8_t { none, play, acquisition, wait, update };
+    static constexpr int num_event_kinds = 5;
+    // Their names, in the order of the enumeration.
+    static constexpr const char* event_kind_names[num_event_kinds] = {"none", "play", "acquisition",
+                                                                      "wait", "update"};
+    // The kind of an entry with the mnemonic `mnemonic` (null gives none).
+    static event_kind kind_of(const char* mnemonic);
+    static event_kind kind_of(const rt_info& entry) { return kind_of(entry.str); }
+
     explicit seq_sim(SeqProcessor* processor);
     ~seq_sim() override;
 
@@ -69,27 +81,28 @@ protected:
     std::vector<rt_info> rt_log;
 
 private:
-    // The generic and the real-time operations, for the run loop (see SeqSimOperations.h).
+    // The generic and the real-time operations, for the run loop (see seq_sim_operations.h).
     struct Operations;
     static bool runOperations(SeqSim& sim, int maxInstructions, UIStr& message);
     class LogSink;
 
-    // Hands curr_rt_info, produced at `address`, to the sink.
-    void appendLogEntry(address_t address) {
+    // Hands curr_rt_info, produced at `address` by an instruction that started at classical
+    // tick `tick`, to the sink.
+    void appendLogEntry(address_t address, uint64_t tick) {
         if (m_sink == m_logSink.get())
             appendToLog();
         else
-            emit(address);
+            emit(address, tick);
     }
     void appendToLog() {
         if (rt_log.size() == rt_log.capacity())
             growLog();
         rt_log.push_back(curr_rt_info);
     }
-    void emit(address_t address);
+    void emit(address_t address, uint64_t tick);
     void growLog();
     // update_rt_info with the duration read; returns the new real-time counter.
-    uint64_t logEntry(uint64_t duration, uint64_t realtimeTick, address_t address);
+    uint64_t logEntry(uint64_t duration, uint64_t realtimeTick, address_t address, uint64_t tick);
 
     std::unique_ptr<seq_event_sink> m_logSink; // appends to rt_log
     seq_event_sink* m_sink;

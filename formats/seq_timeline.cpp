@@ -22,16 +22,6 @@ constexpr double kHeight = seq_timeline::s_plotTop + kLegendY + 34.0;
 // Width of one character of the 10 px box labels, a little more than the font's average.
 constexpr double kLabelCharWidth = 6.2;
 
-const char* const kLaneNames[seq_timeline::NUM_LANES] = {"path 0", "path 1", "acquisition",
-                                                         "wait / update"};
-// Plays are coloured by wave index and acquisitions by acquisition index, so that repeated
-// patterns stand out even where the boxes are too thin for labels.
-const char* const kWaveColours[] = {"#4e79a7", "#59a14f", "#b07aa1", "#76b7b2",
-                                    "#9c755f", "#edc948", "#ff9da7", "#86bcb6"};
-const char* const kAcquisitionColours[] = {"#f28e2b", "#e15759", "#d37295", "#ffbe7d"};
-const char* const kWaitColour = "#bab0ac";
-const char* const kUpdateColour = "#8c8fd6";
-
 // printf-style formatting of the writer's own formats; user text is appended separately.
 void appendf(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void appendf(std::string& out, const char* format, ...) {
@@ -44,13 +34,22 @@ void appendf(std::string& out, const char* format, ...) {
         out.append(buffer, std::min(static_cast<std::size_t>(length), sizeof buffer - 1));
 }
 
-template <std::size_t N> const char* colourOf(const char* const (&palette)[N], int32_t index) {
-    return palette[static_cast<uint32_t>(index) % N];
-}
+// The kind of each entry by its mnemonic, looked up once for a run of entries with the same
+// mnemonic text.
+class KindOfEntry {
+public:
+    seq_sim::event_kind operator()(const char* mnemonic) {
+        if (mnemonic != m_mnemonic) {
+            m_mnemonic = mnemonic;
+            m_kind = seq_sim::kind_of(mnemonic);
+        }
+        return m_kind;
+    }
 
-bool isWait(const char* mnemonic) {
-    return std::strncmp(mnemonic, "wait", 4) == 0;
-}
+private:
+    const char* m_mnemonic = nullptr;
+    seq_sim::event_kind m_kind = seq_sim::event_kind::none;
+};
 
 // A box, labelled in its middle when the label fits inside it.
 void appendBox(std::string& out, double x, double width, int lane, const char* colour,
@@ -100,14 +99,6 @@ uint64_t seq_timeline::scaleStep(uint64_t endTime) {
     }
 }
 
-unsigned seq_timeline::lanesOf(const seq_sim::rt_info& entry) {
-    if (entry.play_valid)
-        return 1u << PATH0 | 1u << PATH1;
-    if (entry.acquire_valid)
-        return 1u << ACQUISITION;
-    return 1u << WAIT_UPDATE;
-}
-
 void seq_timeline::write(std::ostream& os, const log_t& log) const {
     const uint64_t end = endTime(log);
     const double scale = s_plotWidth / static_cast<double>(end);
@@ -138,7 +129,7 @@ void seq_timeline::write(std::ostream& os, const log_t& log) const {
                 "<rect class=\"lane-bg\" x=\"0\" y=\"%.1f\" width=\"%.1f\" height=\"%.1f\" "
                 "fill=\"#f4f4f4\"/>"
                 "<text class=\"lane\" x=\"-10\" y=\"%.1f\">%s</text>\n",
-                y, s_plotWidth, s_laneHeight, y + s_laneHeight / 2.0 + 4.0, kLaneNames[lane]);
+                y, s_plotWidth, s_laneHeight, y + s_laneHeight / 2.0 + 4.0, seq_lanes::names[lane]);
     }
 
     // Scale: grid lines through the lanes, marks and labels below them.
@@ -160,6 +151,7 @@ void seq_timeline::write(std::ostream& os, const log_t& log) const {
             s_plotWidth / 2.0, kAxisY + 34.0);
 
     char label[64];
+    KindOfEntry kindOf;
     for (std::size_t i = 0; i < log.size(); ++i) {
         const seq_sim::rt_info& e = log[i];
         const char* mnemonic = e.str != nullptr ? e.str : "?";
@@ -181,16 +173,16 @@ void seq_timeline::write(std::ostream& os, const log_t& log) const {
         for (int path = 0; path < 2; ++path) {
             if ((lanes & 1u << (PATH0 + path)) != 0) {
                 std::snprintf(label, sizeof label, "w%d", e.wave_idx[path]);
-                appendBox(out, x, width, PATH0 + path, colourOf(kWaveColours, e.wave_idx[path]),
+                appendBox(out, x, width, PATH0 + path, seq_lanes::wave_colour(e.wave_idx[path]),
                           label);
             }
         }
         if ((lanes & 1u << ACQUISITION) != 0) {
             std::snprintf(label, sizeof label, "a%d:b%d", e.acq_idx, e.bin_idx);
-            appendBox(out, x, width, ACQUISITION, colourOf(kAcquisitionColours, e.acq_idx), label);
+            appendBox(out, x, width, ACQUISITION, seq_lanes::acquisition_colour(e.acq_idx), label);
         }
         if ((lanes & 1u << WAIT_UPDATE) != 0)
-            appendBox(out, x, width, WAIT_UPDATE, isWait(mnemonic) ? kWaitColour : kUpdateColour,
+            appendBox(out, x, width, WAIT_UPDATE, seq_lanes::wait_update_colour(kindOf(e.str)),
                       mnemonic);
         out += "</g>\n";
         if (out.size() > (1u << 16)) {
@@ -207,10 +199,11 @@ void seq_timeline::write(std::ostream& os, const log_t& log) const {
         const char* colour;
         const char* text;
     };
-    const Item items[] = {{kWaveColours[1], "play, a box on each path (label: wave index)"},
-                          {kAcquisitionColours[0], "acquire (label: acquisition:bin index)"},
-                          {kWaitColour, "wait, wait_trigger, wait_sync"},
-                          {kUpdateColour, "upd_param"}};
+    const Item items[] = {
+        {seq_lanes::wave_colours[1], "play, a box on each path (label: wave index)"},
+        {seq_lanes::acquisition_colours[0], "acquire (label: acquisition:bin index)"},
+        {seq_lanes::wait_colour, "wait, wait_trigger, wait_sync"},
+        {seq_lanes::update_colour, "upd_param"}};
     double x = 0.0;
     for (const Item& item : items) {
         appendf(out,

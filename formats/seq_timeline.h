@@ -6,10 +6,12 @@
 // for acquisitions and one for waits and parameter updates, one box per log entry as wide
 // as its duration, and a legend. The whole run spans a fixed width, so a long log gives
 // thin boxes; a box is labelled only when its label fits inside it, so labels never
-// overlap. Every entry carries a tooltip with its details.
+// overlap. Every entry carries a tooltip with its details. The lanes' names and colours are
+// those of seq_lanes.h.
 
 #include "assembler/seq_sim.h"
 #include "base/utils/stringUtils.h"
+#include "formats/seq_lanes.h"
 
 #include <cstdint>
 #include <ostream>
@@ -29,7 +31,13 @@ public:
     static constexpr double s_laneHeight = 30.0;
     static constexpr double s_laneGap = 6.0;
 
-    enum Lane { PATH0, PATH1, ACQUISITION, WAIT_UPDATE, NUM_LANES };
+    enum Lane {
+        PATH0 = seq_lanes::path0,
+        PATH1 = seq_lanes::path1,
+        ACQUISITION = seq_lanes::acquisition,
+        WAIT_UPDATE = seq_lanes::wait_update,
+        NUM_LANES = seq_lanes::num_lanes
+    };
 
     // `title` heads the picture (typically the simulated file's name).
     explicit seq_timeline(std::string title);
@@ -41,7 +49,7 @@ public:
     static uint64_t scaleStep(uint64_t endTime);
     // The lanes an entry is drawn in, as a set of bits 1 << Lane: both waveform paths for a
     // play, the acquisition lane for an acquisition, else the wait and update lane.
-    static unsigned lanesOf(const seq_sim::rt_info& entry);
+    static unsigned lanesOf(const seq_sim::rt_info& entry) { return seq_lanes::lanes_of(entry); }
 
     void write(std::ostream& out, const log_t& log) const;
     // Writes the picture to a file; false with `message` set when it cannot be written.

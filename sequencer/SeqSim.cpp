@@ -6,15 +6,18 @@
 
 #include "base/Logging.h"
 
+static_assert(SeqSimHost<SeqSim>);
+static_assert(SeqSimOperationSet<SeqGenericOperations>);
+
 SeqSim::SeqSim() : simDirective(".SIM") {
-    ownRun(&runGeneric);
+    ownRun<SeqGenericOperations>(&runGeneric);
 }
 
 SeqSim::SeqSim(SeqProcessor* processor)
     : m_SP(processor), simDirective(".SIM"),
       m_registerPreviousValues(processor ? processor->numRegisters() : 0, 0),
       m_registerWrittenAtTick(processor ? processor->numRegisters() : 0, 0) {
-    ownRun(&runGeneric);
+    ownRun<SeqGenericOperations>(&runGeneric);
 }
 
 SeqSim::~SeqSim() = default;
@@ -139,7 +142,7 @@ bool SeqSim::simulate(int maxInstructions, UIStr& message) {
         message = "Can not simulate: No processor defined.";
         return true;
     }
-    m_engine.prepare(*m_SP);
+    m_engine.prepare(*m_SP, m_extensionRows);
     beginRun();
     struct InRun {
         bool& flag;

@@ -4,13 +4,14 @@
 // cycles. Mnemonics it does not execute are left to a derived simulator. It is also the
 // section handler of ".SIM".
 //
-// What each mnemonic executes is in SeqSimOperations.h; the decoding and the run loop are in
-// SeqSimEngine.h.
+// What each generic mnemonic executes is in SeqSimOperations.h; the decoding, the run loop and
+// what it requires of a simulator are in SeqSimEngine.h.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <typeinfo>
 #include <vector>
@@ -117,45 +118,8 @@ public:
     // The "Vexa processor" stopwatch of the latest run.
     const HiResStopWatchSet& timers() const { return m_timers; }
 
-protected:
-    // The run loop compiles in the operations that processInstruction() executes, as long as
-    // no class replaces it. A class whose processInstruction() is stepWith(ops) for its own
-    // operations calls ownRun() with a function that runs runWith(ops) in its constructor;
-    // for an object of any other class, the loop calls processInstruction() for each
-    // instruction.
-    using InlineRun = bool (*)(SeqSim& sim, int maxInstructions, UIStr& message);
-    void ownRun(InlineRun run) {
-        m_inlineRun = run;
-        m_inlineRunClass = &typeid(*this); // the class being constructed
-    }
-    template <class Ops> bool runWith(Ops& ops, int maxInstructions, UIStr& message) {
-        return m_profiling ? m_engine.run<Ops, true, false>(*this, ops, maxInstructions, message)
-                           : m_engine.run<Ops, false, false>(*this, ops, maxInstructions, message);
-    }
-    template <class Ops> bool stepWith(Ops& ops);
-
-    void jumpPC(address_t target) {
-        m_pc = target;
-        clearClassicalPipeline();
-    }
-    void clearClassicalPipeline() { m_classicalTick += static_cast<uint64_t>(m_clPipeLineSize); }
-
-    SeqProcessor* m_SP = nullptr;
-    std::string simDirective;
-    std::vector<uint32_t> m_registerPreviousValues;
-    std::vector<uint64_t> m_registerWrittenAtTick;
-    HiResStopWatchSet m_timers;
-    int32_t m_clPipeLineSize = 3;
-    uint64_t m_classicalTick = 0;
-    uint64_t m_realtimeTick = 0;
-    uint32_t m_numInstr = 0;
-    address_t m_pc = 0;
-    bool m_running = false;
-
-private:
-    friend class SeqSimEngine; // the loop's host: the operations below
-
-    // The state of a run as the loop holds it (inline, so that it stays in registers).
+    // The run loop's side (SeqSimHost in SeqSimEngine.h). The state of a run as the loop
+    // holds it (inline, so that it stays in registers).
     SeqSimMachine loadMachine() {
         SeqSimMachine m;
         m.pc = m_pc;
@@ -196,6 +160,44 @@ private:
         }
         p.realtime += realtimeAfter - realtime;
     }
+
+protected:
+    // The run loop compiles in the operations that processInstruction() executes, as long as
+    // no class replaces it. A class whose processInstruction() is stepWith(ops) for its own
+    // operations calls ownRun<Ops>() with a function that runs runWith(ops) in its
+    // constructor; for an object of any other class, the loop calls processInstruction() for
+    // each instruction. Either way the instructions are decoded with Ops's rows.
+    using InlineRun = bool (*)(SeqSim& sim, int maxInstructions, UIStr& message);
+    template <SeqSimOperationSet Ops> void ownRun(InlineRun run) {
+        m_inlineRun = run;
+        m_inlineRunClass = &typeid(*this); // the class being constructed
+        m_extensionRows = Ops::extensionRows();
+    }
+    template <SeqSimOperationSet Ops> bool runWith(Ops& ops, int maxInstructions, UIStr& message) {
+        return m_profiling ? m_engine.run<Ops, true, false>(*this, ops, maxInstructions, message)
+                           : m_engine.run<Ops, false, false>(*this, ops, maxInstructions, message);
+    }
+    template <SeqSimOperationSet Ops> bool stepWith(Ops& ops);
+
+    void jumpPC(address_t target) {
+        m_pc = target;
+        clearClassicalPipeline();
+    }
+    void clearClassicalPipeline() { m_classicalTick += static_cast<uint64_t>(m_clPipeLineSize); }
+
+    SeqProcessor* m_SP = nullptr;
+    std::string simDirective;
+    std::vector<uint32_t> m_registerPreviousValues;
+    std::vector<uint64_t> m_registerWrittenAtTick;
+    HiResStopWatchSet m_timers;
+    int32_t m_clPipeLineSize = 3;
+    uint64_t m_classicalTick = 0;
+    uint64_t m_realtimeTick = 0;
+    uint32_t m_numInstr = 0;
+    address_t m_pc = 0;
+    bool m_running = false;
+
+private:
     // Begins a run: the stopwatch started, cleared registers and counters.
     void beginRun();
     static bool runGeneric(SeqSim& sim, int maxInstructions, UIStr& message);
@@ -203,16 +205,17 @@ private:
     SeqSimEngine m_engine;
     InlineRun m_inlineRun = nullptr;
     const std::type_info* m_inlineRunClass = nullptr;
+    std::span<const SeqOperationRow> m_extensionRows;
     bool m_inRun = false;
     std::shared_ptr<StopWatch> m_runTimer;
     bool m_profiling = false;
     std::vector<AddressProfile> m_profile;
 };
 
-template <class Ops> bool SeqSim::stepWith(Ops& ops) {
+template <SeqSimOperationSet Ops> bool SeqSim::stepWith(Ops& ops) {
     // Within a run the tables were checked when it began.
     if (m_SP != nullptr && !m_inRun)
-        m_engine.prepare(*m_SP);
+        m_engine.prepare(*m_SP, Ops::extensionRows());
     SeqSimMachine m = loadMachine();
     SeqSimEngine::Outcome outcome;
     try {

@@ -18,9 +18,11 @@ template <class Visit> void forEachSlot(const SeqInstructionSet& set, Visit visi
 
 } // namespace
 
-bool SeqSimDecoder::describes(const SeqInstructionSet& set) const {
-    if (m_set != &set || m_opcodeField != set.opcodeField() || m_selectField != set.selectField() ||
-        m_opcodeRows.size() != set.idSlots() + 1)
+bool SeqSimDecoder::describes(const SeqInstructionSet& set,
+                              std::span<const SeqOperationRow> extensionRows) const {
+    if (m_set != &set || m_extensionRows.data() != extensionRows.data() ||
+        m_extensionRows.size() != extensionRows.size() || m_opcodeField != set.opcodeField() ||
+        m_selectField != set.selectField() || m_opcodeRows.size() != set.idSlots() + 1)
         return false;
     size_t next = 0;
     bool same = true;
@@ -31,8 +33,10 @@ bool SeqSimDecoder::describes(const SeqInstructionSet& set) const {
     return same && next == m_definitions.size();
 }
 
-void SeqSimDecoder::build(const SeqInstructionSet& set) {
+void SeqSimDecoder::build(const SeqInstructionSet& set,
+                          std::span<const SeqOperationRow> extensionRows) {
     m_set = &set;
+    m_extensionRows = extensionRows;
     m_opcodeField = set.opcodeField();
     m_selectField = set.selectField();
     m_definitions.clear();
@@ -59,7 +63,9 @@ uint32_t SeqSimDecoder::addSlot(const std::shared_ptr<const SeqInstructionDef>& 
     SeqSimSlot slot;
     slot.def = def.get();
     slot.mnemonic = def->mnemonic().c_str();
-    slot.row = findSeqOperation(def->mnemonic());
+    slot.row = findSeqOperation(s_seqGenericOperations, def->mnemonic());
+    if (slot.row == nullptr)
+        slot.row = findSeqOperation(m_extensionRows, def->mnemonic());
     slot.immediate = def->select() != 0;
     if (slot.row != nullptr) {
         // Each operand is read from the definition's field of that name, found here once

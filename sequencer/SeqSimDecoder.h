@@ -1,12 +1,14 @@
 // The simulator's decode tables: for every definition of the processor's instruction set,
-// the operation it executes (by its mnemonic's row in SeqSimOperations.h) and where its
-// operands are (its arguments' fields). A word finds its slot the way the instruction set's
+// the operation it executes (by its mnemonic's row among the generic rows of
+// SeqSimOperations.h and the simulator's own extension rows) and where its operands are (its
+// arguments' fields). A word finds its slot the way the instruction set's
 // findForBinary finds its definition, through tables laid out like the set's own, so they
 // never grow beyond the set. Built when first needed and again after the set has changed.
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "sequencer/SeqSimOperations.h"
@@ -25,7 +27,7 @@ struct SeqSimOperandField {
 struct SeqSimSlot {
     const SeqInstructionDef* def = nullptr; // null in the slot of words without a definition
     const char* mnemonic = "";              // the definition's mnemonic text
-    const SeqOperationRow* row = nullptr;   // null: neither simulator executes the mnemonic
+    const SeqOperationRow* row = nullptr;   // null: the simulator does not execute the mnemonic
     bool immediate = false;                 // the select value is not 0
     SeqSimOperandField operand[s_seqMaxOperands];
 };
@@ -54,10 +56,14 @@ class SeqSimDecoder {
 public:
     using instruction_t = uint64_t;
 
-    // True when the tables were built from `set` as it is now: the same base fields and the
-    // same definitions (the tables keep those alive, so the comparison is by identity).
-    bool describes(const SeqInstructionSet& set) const;
-    void build(const SeqInstructionSet& set);
+    // True when the tables were built from `set` as it is now and from the same extension
+    // rows: the same base fields and the same definitions (the tables keep those alive, so
+    // the comparison is by identity).
+    bool describes(const SeqInstructionSet& set,
+                   std::span<const SeqOperationRow> extensionRows) const;
+    // Rows that outlive the tables: a mnemonic is looked up among the generic rows, then
+    // among `extensionRows`.
+    void build(const SeqInstructionSet& set, std::span<const SeqOperationRow> extensionRows);
 
     // The slot of a word; its `def` is null when the set has no definition for the word.
     const SeqSimSlot& slot(instruction_t word) const {
@@ -83,6 +89,7 @@ private:
     uint32_t addSlot(const std::shared_ptr<const SeqInstructionDef>& def);
 
     const SeqInstructionSet* m_set = nullptr;
+    std::span<const SeqOperationRow> m_extensionRows;
     std::shared_ptr<const SeqField> m_opcodeField;
     std::shared_ptr<const SeqField> m_selectField;
     std::vector<std::shared_ptr<const SeqInstructionDef>> m_definitions;

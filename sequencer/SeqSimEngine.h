@@ -1,5 +1,6 @@
 // The simulator's engine: the state of a run, one instruction's view of its operands and of
-// the registers (SeqSimStep, what the operations' semantics work with), and the run loop.
+// the registers (SeqSimStep, what the operations' semantics work with), the contract with the
+// simulator that runs it (SeqSimHost, SeqSimOperationSet) and the run loop.
 //
 // The loop keeps the state of the run in local variables and the program's instructions
 // decoded, one per address, filled when an address is first executed in a run. It dispatches
@@ -7,8 +8,10 @@
 // example SeqGenericOperations) says which operations it executes and how.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <exception>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -119,6 +122,8 @@ public:
     }
 
     SEQ_SIM_INLINE void addTicks(uint64_t ticks) { m.tick += ticks; }
+    // The classical tick, which is the instruction's start tick until it adds ticks.
+    SEQ_SIM_INLINE uint64_t tick() const { return m.tick; }
     // A taken jump: the pipeline is cleared.
     SEQ_SIM_INLINE void jump(address_t target) {
         m.nextPc = target;
@@ -139,19 +144,73 @@ private:
     const SeqSimDecoded& d;
 };
 
+// ---------------------------------------------------------------------------------------
+// What the engine requires of the simulator it runs.
+
+// The simulator object: it hands the state of a run (program, registers, counters) to the
+// loop and takes it back, executes one instruction itself when its class replaces the
+// loop's operations (true: not executed), and counts an execution at an address with the
+// classical tick and real-time counter before and the real-time counter after it.
+template <class Host>
+concept SeqSimHost = requires(Host& host, const SeqSimMachine& machine, uint32_t pc,
+                              uint64_t count) {
+    { host.loadMachine() } -> std::same_as<SeqSimMachine>;
+    host.storeMachine(machine);
+    { host.processInstruction() } -> std::same_as<bool>;
+    host.recordExecution(pc, count, count, count);
+};
+
+namespace seq_sim_contract {
+template <class Ops>
+concept Interface = requires(Ops& ops, const char* mnemonic) {
+    { Ops::extensionRows() } -> std::convertible_to<std::span<const SeqOperationRow>>;
+    { Ops::executes(SeqOperation::Nop) } -> std::same_as<bool>;
+    ops.notExecuted(mnemonic);
+};
+// An operation that `Ops` executes has semantics for an instruction being executed.
+template <class Ops, SeqOperation op>
+concept HasSemantics = (!Ops::executes(op)) ||
+                       requires(Ops& ops, SeqSimStep<SeqSimDecoded::Checked>& x) {
+    ops.execute(SeqOperationTag<op>{}, x);
+};
+template <class Ops, unsigned... Code>
+constexpr bool hasSemantics(std::integer_sequence<unsigned, Code...>) {
+    return (HasSemantics<Ops, static_cast<SeqOperation>(Code)> && ...);
+}
+// Every row of `Ops` names an operation of the extension range that it executes.
+template <class Ops> constexpr bool ownsItsRows() {
+    for (const SeqOperationRow& row : std::span<const SeqOperationRow>(Ops::extensionRows()))
+        if (!isExtensionOperation(row.operation) || !Ops::executes(row.operation))
+            return false;
+    return true;
+}
+} // namespace seq_sim_contract
+
+// A set of operations: the rows of its own mnemonics (constant, in the extension range of
+// SeqOperation; the generic rows are always looked up first), whether it executes an
+// operation (constant), the semantics of every operation it executes, and what to note when
+// the program reaches a mnemonic that it does not execute, which ends the run.
+template <class Ops>
+concept SeqSimOperationSet = seq_sim_contract::Interface<Ops> &&
+    seq_sim_contract::hasSemantics<Ops>(
+        std::make_integer_sequence<unsigned, s_seqOperationCount>{}) &&
+    seq_sim_contract::ownsItsRows<Ops>();
+
 class SeqSimEngine {
 public:
     // How one instruction ended.
     enum class Outcome : uint8_t { Executed, Stopped, Undecoded, NotExecuted };
 
-    // The decode tables for `processor`'s instruction set as it is now.
-    void prepare(const SeqProcessor& processor) {
-        if (!m_decoder.describes(processor.instructionSet()))
-            m_decoder.build(processor.instructionSet());
+    // The decode tables for `processor`'s instruction set as it is now and the operations of
+    // `extensionRows` besides the generic ones.
+    void prepare(const SeqProcessor& processor, std::span<const SeqOperationRow> extensionRows) {
+        if (!m_decoder.describes(processor.instructionSet(), extensionRows))
+            m_decoder.build(processor.instructionSet(), extensionRows);
     }
 
-    // Executes the instruction at m.pc, decoded anew (the tables must be prepared).
-    template <class Ops> Outcome stepOnce(SeqSimMachine& m, Ops& ops) {
+    // Executes the instruction at m.pc, decoded anew (the tables must be prepared with Ops's
+    // rows).
+    template <SeqSimOperationSet Ops> Outcome stepOnce(SeqSimMachine& m, Ops& ops) {
         useProgram(m);
         const SeqSimDecoded& d = decodeUncached(m.pc);
         return dispatch(d.code, m, d, ops, s_codes);
@@ -159,11 +218,11 @@ public:
 
     // A complete run from the state that `host.loadMachine()` gives until stop, a failure or
     // the end of the budget; the state then goes back with `host.storeMachine()`. Each
-    // instruction is one of Ops's operations compiled into the loop, or with VirtualStep a
-    // call of `host.processInstruction()`; with Profiled every execution is counted with
-    // `host.recordExecution()`. True when the run did not end with stop; `message` then
-    // says why.
-    template <class Ops, bool Profiled, bool VirtualStep, class Host>
+    // instruction is one of Ops's operations compiled into the loop (the tables prepared with
+    // Ops's rows), or with VirtualStep a call of `host.processInstruction()`; with Profiled
+    // every execution is counted with `host.recordExecution()`. True when the run did not end
+    // with stop; `message` then says why.
+    template <SeqSimOperationSet Ops, bool Profiled, bool VirtualStep, SeqSimHost Host>
     bool run(Host& host, Ops& ops, int maxInstructions, UIStr& message);
 
 private:
@@ -253,7 +312,7 @@ template <class Ops>
     return dispatch(entry.code, m, entry, ops, s_codes);
 }
 
-template <class Ops, bool Profiled, bool VirtualStep, class Host>
+template <SeqSimOperationSet Ops, bool Profiled, bool VirtualStep, SeqSimHost Host>
 bool SeqSimEngine::run(Host& host, Ops& ops, int maxInstructions, UIStr& message) {
     const auto budget = static_cast<uint32_t>(maxInstructions);
     SeqSimMachine m = host.loadMachine();

@@ -1,8 +1,9 @@
 // What the simulators execute: one row per mnemonic saying which operation a definition with
 // that mnemonic performs and what kind of operand each of its arguments is, and the
 // semantics of the generic operations, one small function each. SeqSim executes the generic
-// operations; the real-time extension (seq_sim) executes the real-time ones as well. A
-// definition whose mnemonic has no row is executed by neither.
+// operations; a simulator derived from it adds operations of its own in the extension range
+// of SeqOperation, with rows of its own (see SeqSimOperationSet in SeqSimEngine.h). A
+// definition whose mnemonic has no row is not executed.
 //
 // Operand i of an operation is read from the definition's field of the name the row gives
 // (an immediate field, or a register field holding a register address); a definition without
@@ -11,10 +12,10 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 enum class SeqOperation : uint8_t {
-    // Generic
     Illegal,
     Stop,
     Nop,
@@ -31,23 +32,24 @@ enum class SeqOperation : uint8_t {
     Xor,
     Asl,
     Asr,
-    // Real-time
-    SwReq,
-    SetMrk,
-    SetPh,
-    SetPhDelta,
-    SetAwgGain,
-    SetAwgOffs,
-    UpdParam,
-    Play,
-    AcquireWeighed,
-    Acquire,
-    Wait,
+    // The codes from here on are free for the operations of a derived simulator.
+    FirstExtension,
 };
-inline constexpr unsigned s_seqOperationCount = static_cast<unsigned>(SeqOperation::Wait) + 1;
+// How many operations a derived simulator can add.
+inline constexpr unsigned s_seqExtensionCount = 16;
+// Every operation code the run loop dispatches on: the generic ones and the extension range.
+inline constexpr unsigned s_seqOperationCount =
+    static_cast<unsigned>(SeqOperation::FirstExtension) + s_seqExtensionCount;
 
+// The extension operation `index` (below s_seqExtensionCount).
+constexpr SeqOperation seqExtensionOperation(unsigned index) {
+    return static_cast<SeqOperation>(static_cast<unsigned>(SeqOperation::FirstExtension) + index);
+}
 constexpr bool isGenericOperation(SeqOperation op) {
-    return op <= SeqOperation::Asr;
+    return op < SeqOperation::FirstExtension;
+}
+constexpr bool isExtensionOperation(SeqOperation op) {
+    return op >= SeqOperation::FirstExtension && static_cast<unsigned>(op) < s_seqOperationCount;
 }
 
 // Names one operation as a type, so that each operation's semantics is an overload of its own.
@@ -97,25 +99,10 @@ constexpr SeqOperands compareAndJump = {registerOperand("REG1"), immediateOperan
 constexpr SeqOperands loop = {registerOperand("REG1"), jumpTarget};
 constexpr SeqOperands unary = {source, registerOperand("REG2")};
 constexpr SeqOperands binary = {registerOperand("REG1"), source, registerOperand("REG2")};
-constexpr SeqOperands marker = {selectedOperand("MRK", "REG0")};
-constexpr SeqOperands phase = {selectedOperand("PH_COARSE", "REG0"),
-                               selectedOperand("PH_FINE", "REG1"),
-                               selectedOperand("PH_UFINE", "REG2")};
-constexpr SeqOperands gain = {selectedOperand("GAIN0", "REG0"), selectedOperand("GAIN1", "REG1")};
-constexpr SeqOperands offset = {selectedOperand("OFFS0", "REG0"), selectedOperand("OFFS1", "REG1")};
-constexpr SeqOperand duration = immediateOperand("COUNT");
-constexpr SeqOperands update = {duration};
-constexpr SeqOperands play = {selectedOperand("WAVE_IDX0", "REG0"),
-                              selectedOperand("WAVE_IDX1", "REG1"), duration};
-constexpr SeqOperands acquireWeighed = {
-    immediateOperand("ACQ_IDX"), selectedOperand("BIN_IDX", "REG0"),
-    selectedOperand("WEIGHT_IDX0", "REG1"), selectedOperand("WEIGHT_IDX1", "REG3"), duration};
-constexpr SeqOperands acquire = {immediateOperand("ACQ_IDX"), selectedOperand("BIN_IDX", "REG0"),
-                                 duration};
-constexpr SeqOperands wait = {selectedOperand("COUNT", "REG0")};
 } // namespace seq_operands
 
-inline constexpr SeqOperationRow s_seqOperations[] = {
+// The rows of the generic operations.
+inline constexpr SeqOperationRow s_seqGenericOperations[] = {
     {"illegal", SeqOperation::Illegal, seq_operands::none},
     {"stop", SeqOperation::Stop, seq_operands::none},
     {"nop", SeqOperation::Nop, seq_operands::none},
@@ -132,24 +119,12 @@ inline constexpr SeqOperationRow s_seqOperations[] = {
     {"xor", SeqOperation::Xor, seq_operands::binary},
     {"asl", SeqOperation::Asl, seq_operands::binary},
     {"asr", SeqOperation::Asr, seq_operands::binary},
-    {"sw_req", SeqOperation::SwReq, seq_operands::none},
-    {"set_mrk", SeqOperation::SetMrk, seq_operands::marker},
-    {"set_ph", SeqOperation::SetPh, seq_operands::phase},
-    {"set_ph_delta", SeqOperation::SetPhDelta, seq_operands::phase},
-    {"set_awg_gain", SeqOperation::SetAwgGain, seq_operands::gain},
-    {"set_awg_offs", SeqOperation::SetAwgOffs, seq_operands::offset},
-    {"upd_param", SeqOperation::UpdParam, seq_operands::update},
-    {"play", SeqOperation::Play, seq_operands::play},
-    {"acquire_weighed", SeqOperation::AcquireWeighed, seq_operands::acquireWeighed},
-    {"acquire", SeqOperation::Acquire, seq_operands::acquire},
-    {"wait", SeqOperation::Wait, seq_operands::wait},
-    {"wait_trigger", SeqOperation::Wait, seq_operands::wait},
-    {"wait_sync", SeqOperation::Wait, seq_operands::wait},
 };
 
-// The row of a mnemonic, or null when neither simulator executes it.
-constexpr const SeqOperationRow* findSeqOperation(std::string_view mnemonic) {
-    for (const SeqOperationRow& row : s_seqOperations)
+// The row of a mnemonic in `rows`, or null.
+constexpr const SeqOperationRow* findSeqOperation(std::span<const SeqOperationRow> rows,
+                                                  std::string_view mnemonic) {
+    for (const SeqOperationRow& row : rows)
         if (mnemonic == row.mnemonic)
             return &row;
     return nullptr;
@@ -245,10 +220,18 @@ template <class X> SEQ_SIM_INLINE void execute(SeqOperationTag<SeqOperation::Asr
 
 } // namespace seq_generic
 
+// The generic semantics of `op` exist for the executing instruction X.
+template <SeqOperation op, class X>
+concept SeqGenericSemantics = requires(X& x) {
+    seq_generic::execute(SeqOperationTag<op>{}, x);
+};
+
 // The operations of SeqSim itself: the generic ones.
 struct SeqGenericOperations {
+    static constexpr std::span<const SeqOperationRow> extensionRows() { return {}; }
     static constexpr bool executes(SeqOperation op) { return isGenericOperation(op); }
-    template <SeqOperation op, class X> SEQ_SIM_INLINE void execute(SeqOperationTag<op> tag, X& x) {
+    template <SeqOperation op, class X>
+    SEQ_SIM_INLINE void execute(SeqOperationTag<op> tag, X& x) requires SeqGenericSemantics<op, X> {
         seq_generic::execute(tag, x);
     }
     // A mnemonic that is not executed ends the run; nothing to record.

@@ -6,9 +6,9 @@ OUT ?= build-web
 export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
 
 LIBRARY := $(filter-out assembler/vexasm.cpp assembler/vexadis.cpp assembler/vexasim.cpp \
-                        formats/seq_html_report.cpp formats/seq_hex_file.cpp formats/seq_timeline.cpp, \
+                        assembler/vexasim_signals.cpp, \
              $(wildcard base/*.cpp base/utils/*.cpp sequencer/*.cpp sequencer/*/*.cpp \
-                        assembler/*.cpp formats/*.cpp))
+                        assembler/*.cpp)) formats/seq_listing.cpp
 SOURCES := $(LIBRARY) web/src/binding.cpp
 OBJECTS := $(SOURCES:%.cpp=$(OUT)/obj/%.o)
 

@@ -22,13 +22,10 @@ constexpr size_t roundUp(size_t value, size_t unit) {
 } // namespace
 
 EventLayout::EventLayout(const SeqInstructionSet& instructionSet) {
-    // Every mnemonic a run can log is that of some (opcode, select) pair of the set.
-    const auto maxOpcode = std::min<uint64_t>(instructionSet.readOpcodeField(~uint64_t{0}), 4095);
-    const auto maxSelect = std::min<uint64_t>(instructionSet.readSelectField(~uint64_t{0}), 15);
-    for (unsigned opcode = 0; opcode <= maxOpcode; ++opcode)
-        for (unsigned select = 0; select <= maxSelect; ++select)
-            if (const auto& def = instructionSet.find(opcode, select))
-                m_mnemonicChars = std::max(m_mnemonicChars, def->mnemonic().size());
+    // Every mnemonic a run can log is that of some definition of the set.
+    for (const SeqInstructionVariations& variations : instructionSet)
+        for (const SeqInstructionDef& def : variations)
+            m_mnemonicChars = std::max(m_mnemonicChars, def.mnemonic().size());
     m_itemsize = roundUp(mnemonicOffset() + m_mnemonicChars * sizeof(char32_t), alignof(uint64_t));
 }
 

@@ -75,10 +75,27 @@ def test_missing_file_or_directory_raises_os_error(tmp_path, loader):
         loader(tmp_path)
 
 
-@pytest.mark.parametrize("words", [np.zeros(4097, dtype=np.uint64), np.zeros((2, 2))])
-def test_words_that_are_no_program_are_refused(words):
-    with pytest.raises(ValueError):
+@pytest.mark.parametrize("words, error, message", [
+    (np.zeros(4097, dtype=np.uint64), ValueError, "Program of 4097 instruction words does not"),
+    (np.zeros((2, 2), dtype=np.uint64), ValueError, "words must be one-dimensional"),
+    (7, ValueError, "words must be one-dimensional"),
+    (np.array([1.0, 2.0]), TypeError, "words must be integers, not float64"),
+    (np.array([True]), TypeError, "words must be integers, not bool"),
+    ([0, 1.5], TypeError, r"words\[1\] must be an integer, not float"),
+    (["1"], TypeError, r"words\[0\] must be an integer, not str"),
+    ([3, 2, -1], ValueError, r"words\[2\] = -1 is negative"),
+    (np.array([0, -7], dtype=np.int8), ValueError, r"words\[1\] = -7 is negative"),
+    ([1, 2**64], ValueError, r"words\[1\] = 18446744073709551616 does not fit in 64 bits"),
+])
+def test_words_that_are_no_program_are_refused(words, error, message):
+    with pytest.raises(error, match=f"^{message}"):
         vexa.from_words(words)
+
+
+def test_words_of_any_integer_type_in_range_are_taken():
+    top = 2**64 - 1
+    for words in ([top, 0], np.array([top, 0], dtype=object), np.array([-0, 5], dtype=np.int8)):
+        assert vexa.from_words(words).words.tolist() == [int(w) for w in words], words
 
 
 def test_source_of_another_type_is_refused():

@@ -108,6 +108,16 @@ def test_plot_draws_the_lanes():
     assert ax.get_xlim() == (0, 1350)
 
 
+def test_plot_colours_are_those_of_the_svg():
+    matplotlib = pytest.importorskip("matplotlib", reason="python3-matplotlib is needed to plot")
+    matplotlib.use("Agg")
+    ax = vexa.assemble("play 9, 2, 10\nwait 20\nupd_param 30\nacquire 5, 0, 10\nstop\n"
+                       ).simulate().plot()
+    colours = [[matplotlib.colors.to_hex(c) for c in lane.get_facecolors()]
+               for lane in ax.collections]
+    assert colours == [["#59a14f"], ["#b07aa1"], ["#e15759"], ["#bab0ac", "#8c8fd6"]]
+
+
 def test_readme_example_runs(tmp_path):
     out = subprocess.run(
         [sys.executable, EXAMPLES / "pulse_sequence.py", tmp_path / "t.png"],

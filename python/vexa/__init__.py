@@ -73,8 +73,7 @@ class AssemblyError(ValueError):
 
 def set_log_level(name: str) -> None:
     """Sets the level of the library's log on standard error ("error" by default)."""
-    if not _vexa.set_log_level(name):
-        raise ValueError(f"unknown log level: {name!r}")
+    _vexa.set_log_level(name)
 
 
 def log_level() -> str:
@@ -108,49 +107,36 @@ def _budget(max_instructions) -> int:
     return value
 
 
-def _assembled(result) -> "Program":
-    core, report, diagnostics, status, reader_failed = result
-    if core is not None:
-        return Program(core)
-    if reader_failed:
-        raise OSError(report)
-    raise AssemblyError(report, [Diagnostic(*d) for d in diagnostics])
-
-
 def assemble(text, filename: str = "<string>") -> "Program":
     """Assembles source text (str, or bytes in any encoding).
 
     `filename` names the source in error reports. Raises AssemblyError.
     """
-    return _assembled(_vexa.assemble(_source_bytes(text), _path_bytes(filename)))
+    return Program(_vexa.assemble(_source_bytes(text), _path_bytes(filename)))
 
 
 def assemble_file(path) -> "Program":
     """Assembles a source file. Raises AssemblyError, or OSError when it cannot be read."""
-    return _assembled(_vexa.assemble_file(_path_bytes(path)))
+    return Program(_vexa.assemble_file(_path_bytes(path)))
 
 
 def load_hex(path) -> "Program":
     """Loads a .hex file as vexasm writes it.
 
-    Raises OSError when it cannot be opened and ValueError, naming the file and line, when a
-    line is no instruction word or the file holds more words than the instruction memory.
+    Raises FileNotFoundError when it does not exist, OSError when it cannot be read and
+    ValueError, naming the file and line, when a line is no instruction word or the file holds
+    more words than the instruction memory.
     """
-    core, failure = _vexa.load_hex(_path_bytes(path))
-    if failure is not None:
-        not_opened, message = failure
-        if not_opened:
-            raise (FileNotFoundError if not os.path.lexists(path) else OSError)(message)
-        raise ValueError(message)
-    return Program(core)
+    return Program(_vexa.load_hex(_path_bytes(path)))
 
 
 def from_words(words, name: str = "<words>") -> "Program":
-    """A program made of instruction words (anything numpy turns into uint64)."""
-    array = np.ascontiguousarray(words, dtype=np.uint64)
-    if array.ndim != 1:
-        raise ValueError("words must be one-dimensional")
-    return Program(_vexa.from_words(array, _path_bytes(name)))
+    """A program made of instruction words: a sequence or 1-D array of integers.
+
+    Raises TypeError for values that are no integers (floats included) and ValueError for a
+    value below 0 or from 2**64 on, naming the first one.
+    """
+    return Program(_vexa.from_words(words, _path_bytes(name)))
 
 
 class Program:
@@ -186,10 +172,7 @@ class Program:
 
     def save_hex(self, path) -> None:
         """Writes the .hex file; an existing file is replaced only by a complete one."""
-        try:
-            self._core.save_hex(_path_bytes(path))
-        except ValueError as error:
-            raise OSError(str(error)) from None
+        self._core.save_hex(_path_bytes(path))
 
     def disassemble(self, labels: bool = True) -> str:
         """The text that vexadis writes; labels=False gives that of vexadis -n."""
@@ -201,7 +184,7 @@ class Program:
         events=False keeps no event (the result's events are empty): the counters and the
         listing of a long run without the memory of its events.
         """
-        run = self._core.simulate(_budget(max_instructions), bool(events))
+        run = _vexa.simulate(self._core, _budget(max_instructions), bool(events))
         return SimulationResult(self, run)
 
     def iter_events(
@@ -216,7 +199,7 @@ class Program:
         size = int(chunk_size.__index__())
         if size < 1:
             raise ValueError(f"chunk_size must be at least 1, not {size}")
-        return EventIterator(self._core.stream(budget, size))
+        return EventIterator(_vexa.stream(self._core, budget, size))
 
 
 class SimulationResult:
@@ -225,14 +208,14 @@ class SimulationResult:
     def __init__(self, program: Program, run):
         self.program = program
         self._run = run
-        self.completed: bool = run.completed
-        self.message: str = run.message
-        self.instructions: int = run.instructions
-        self.classical_cycles: int = run.classical_cycles
-        self.realtime_cycles: int = run.realtime_cycles
+        counts = run.counts
+        self.completed: bool = counts.completed
+        self.message: str = counts.message
+        self.instructions: int = counts.instructions
+        self.classical_cycles: int = counts.classical_cycles
+        self.realtime_cycles: int = counts.realtime_cycles
+        # Read-only: the other views of the run are made from these records.
         self.events: np.ndarray = run.events
-        # The other views of the run are made from these records.
-        self.events.flags.writeable = False
 
     def __repr__(self) -> str:
         outcome = "completed" if self.completed else f"interrupted: {self.message}"
@@ -252,26 +235,7 @@ class SimulationResult:
         line, or the disassembly of a loaded image). The time fields are -1 for an
         instruction that never ran.
         """
-        address, count, first_tick, first_time, realtime, texts = self._run.listing_columns()
-        width = max((len(t) for t in texts), default=1) or 1
-        listing = np.empty(
-            len(texts),
-            dtype=[
-                ("address", np.int64),
-                ("count", np.int64),
-                ("first_tick", np.int64),
-                ("first_time_ns", np.int64),
-                ("realtime_ns", np.int64),
-                ("text", f"U{width}"),
-            ],
-        )
-        listing["address"] = address
-        listing["count"] = count
-        listing["first_tick"] = first_tick
-        listing["first_time_ns"] = first_time
-        listing["realtime_ns"] = realtime
-        listing["text"] = texts
-        return listing
+        return self._run.listing()
 
     def listing_text(self, csv: bool = False) -> str:
         """The listing that vexasim --listing writes (as CSV for csv=True)."""
@@ -285,10 +249,7 @@ class SimulationResult:
     def save_svg(self, path, title: Optional[str] = None) -> None:
         """Writes the SVG timeline that vexasim --svg draws."""
         heading = self.program.filename if title is None else title
-        try:
-            self._run.save_svg(_path_bytes(path), _source_bytes(heading))
-        except ValueError as error:
-            raise OSError(str(error)) from None
+        self._run.save_svg(_path_bytes(path), _source_bytes(heading))
 
     def plot(self, ax=None):
         """Draws the timeline's lanes with matplotlib; returns the Axes."""
@@ -334,27 +295,23 @@ class EventIterator:
         if stream is not None and not sys.is_finalizing():
             stream.close()
 
-    def _result(self, name):
-        if self._stream is None or not self._stream.finished:
-            raise RuntimeError("the run has not ended yet")
-        return getattr(self._stream, name)
-
+    # Each raises RuntimeError while the run goes on.
     @property
     def completed(self) -> bool:
-        return self._result("completed")
+        return self._stream.counts.completed
 
     @property
     def message(self) -> str:
-        return self._result("message")
+        return self._stream.counts.message
 
     @property
     def instructions(self) -> int:
-        return self._result("instructions")
+        return self._stream.counts.instructions
 
     @property
     def classical_cycles(self) -> int:
-        return self._result("classical_cycles")
+        return self._stream.counts.classical_cycles
 
     @property
     def realtime_cycles(self) -> int:
-        return self._result("realtime_cycles")
+        return self._stream.counts.realtime_cycles

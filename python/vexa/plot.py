@@ -1,26 +1,27 @@
 """The real-time timeline of a simulation drawn with matplotlib: the lanes of vexasim's SVG
-(waveform path 0, path 1, acquisitions, waits and parameter updates), one box per event as
-wide as its duration."""
+(waveform path 0, path 1, acquisitions, waits and parameter updates) with its names and
+colours, one box per event as wide as its duration."""
 
 from __future__ import annotations
 
 import numpy as np
 
-LANES = ("path 0", "path 1", "acquisition", "wait / update")
-_WAVE_COLOURS = ("#4e79a7", "#59a14f", "#b07aa1", "#76b7b2", "#9c755f", "#edc948", "#ff9da7", "#86bcb6")
-_ACQUISITION_COLOURS = ("#f28e2b", "#e15759", "#d37295", "#ffbe7d")
-_WAIT_COLOUR = "#bab0ac"
-_UPDATE_COLOUR = "#8c8fd6"
+from . import _vexa
+
+LANES = tuple(_vexa.LANE_NAMES)
+_WAVE_COLOURS = np.array(_vexa.WAVE_COLOURS)
+_ACQUISITION_COLOURS = np.array(_vexa.ACQUISITION_COLOURS)
+_WAIT = _vexa.EVENT_KIND_NAMES.index("wait")
 
 
 def _colours(events, lane: int) -> list[str]:
     if lane in (0, 1):
         index = events[f"wave_idx{lane}"]
-        return [_WAVE_COLOURS[i % len(_WAVE_COLOURS)] for i in index]
+        return _WAVE_COLOURS[index % len(_WAVE_COLOURS)].tolist()
     if lane == 2:
-        return [_ACQUISITION_COLOURS[i % len(_ACQUISITION_COLOURS)] for i in events["acq_idx"]]
-    waits = np.char.startswith(events["mnemonic"], "wait")
-    return [_WAIT_COLOUR if w else _UPDATE_COLOUR for w in waits]
+        return _ACQUISITION_COLOURS[events["acq_idx"] % len(_ACQUISITION_COLOURS)].tolist()
+    waits = _vexa.event_kinds(events["mnemonic"]) == _WAIT
+    return np.where(waits, _vexa.WAIT_COLOUR, _vexa.UPDATE_COLOUR).tolist()
 
 
 def plot_timeline(run, ax=None):

@@ -117,6 +117,25 @@ TEST(seq_timelineTest, ALabelThatJustFitsIsDrawn) {
     EXPECT_EQ(groups[0].labels, std::vector<std::string>{"a3:b4"});
 }
 
+// Plays are coloured by wave index and acquisitions by acquisition index (a negative index
+// as its 32-bit pattern); in the wait and update lane a wait is told by its operation.
+TEST(seq_timelineTest, BoxesHaveTheColoursOfTheirIndexOrKind) {
+    Entry play = entry("play", 0, 10);
+    play.wave_idx[0] = 9;
+    play.wave_idx[1] = -1;
+    Entry acquisition = entry("acquire", 10, 10);
+    acquisition.acq_idx = 5;
+    const std::string svg = render({play, acquisition, entry("wait_sync", 20, 10),
+                                    entry("upd_param", 30, 10), entry("waiting", 40, 10)});
+    const std::regex box("<rect x=\"[^\"]*\" y=\"[^\"]*\" width=\"[^\"]*\" "
+                         "height=\"30.0\" fill=\"([^\"]*)\"");
+    std::vector<std::string> fills;
+    for (std::sregex_iterator r(svg.begin(), svg.end(), box), end; r != end; ++r)
+        fills.push_back((*r)[1]);
+    EXPECT_EQ(fills, (std::vector<std::string>{"#59a14f", "#86bcb6", "#e15759", "#bab0ac",
+                                               "#8c8fd6", "#8c8fd6"}));
+}
+
 TEST(seq_timelineTest, ScaleLabelsKeepApartAndCoverTheRun) {
     for (const uint64_t end : {uint64_t{1}, uint64_t{7}, uint64_t{500}, uint64_t{64000},
                                uint64_t{999999999}, uint64_t{1} << 40, UINT64_MAX}) {
