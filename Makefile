@@ -1,13 +1,14 @@
 # Convenience wrapper around CMake: `make test` installs what the Python package, the numpy
-# archives, the language server and the editor tests lack (as root, from Debian), configures again so that
-# the build sees what was just installed, builds everything and runs the tests, the Python
-# package's and the editors' included; `make demo` builds vexasm and assembles a bundled
-# example, without touching the Python dependencies.
+# archives, the language server, the editor tests and the browser tests lack (as root, from
+# Debian), configures again so that the build sees what was just installed, builds everything
+# and runs the tests; `make demo` builds vexasm and assembles a bundled example, without
+# installing anything; `make web` builds the library as WebAssembly and the playground into
+# build-web/ (serve that folder over HTTP).
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure test demo clean python-deps formats-deps lsp-deps editor-deps
+.PHONY: all build configure test demo clean web python-deps formats-deps lsp-deps editor-deps web-deps
 
 all: build
 
@@ -34,7 +35,10 @@ lsp-deps:
 editor-deps:
 	editors/install_deps.sh
 
-test: python-deps formats-deps lsp-deps editor-deps
+web-deps:
+	web/install_deps.sh
+
+test: python-deps formats-deps lsp-deps editor-deps web-deps
 	$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
@@ -44,5 +48,9 @@ demo: $(BUILD)/CMakeCache.txt
 	$(BUILD)/vexasm -o $(BUILD)/pulse_sequence examples/pulse_sequence.s
 	@echo "wrote $(BUILD)/pulse_sequence.hex"
 
+web:
+	$(MAKE) --no-print-directory -j $(JOBS) -f web/wasm.mk
+	cd web && { [ -d node_modules ] || npm ci --no-audit --no-fund; } && node build.mjs
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-web

@@ -1,7 +1,7 @@
 // vexasim: simulates a Vexa program, given as assembly source or as a .hex image, and logs
 // its real-time events, statistics and timings as the run goes. Optionally it streams the
-// events to a CSV or JSON Lines file, writes a timed listing of the program, and draws the
-// events as an SVG timeline.
+// events to a CSV or JSON Lines file, writes a timed listing of the program, draws the
+// events as an SVG timeline, and writes the whole run as one HTML report.
 #include "assembler/seq.h"
 #include "assembler/seq_cmdline.h"
 #include "assembler/seq_event_writer.h"
@@ -12,6 +12,7 @@
 #include "base/utils/SourceReader.h"
 #include "formats/seq_csv_sink.h"
 #include "formats/seq_hex_file.h"
+#include "formats/seq_html_report.h"
 #include "formats/seq_jsonl_sink.h"
 #include "formats/seq_listing.h"
 #include "formats/seq_timeline.h"
@@ -29,9 +30,9 @@ bool endsWith(const std::string& text, const std::string& suffix) {
            text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-// The listing of the program that `driver` holds, written after a profiled run.
-bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileOutput& out) {
-    seq_listing listing;
+// The listing of the program that `driver` holds; false (after logging why) when the source
+// cannot be read again.
+bool buildListing(const std::string& inputfile, bool isImage, seq& driver, seq_listing& listing) {
     std::optional<FileSourceReader> source;
     if (!isImage)
         source.emplace(inputfile);
@@ -40,6 +41,14 @@ bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileO
         Logging::writeText(LogLevel::error, message);
         return false;
     }
+    return true;
+}
+
+// The listing of the program that `driver` holds, written after a profiled run.
+bool writeListing(const std::string& inputfile, bool isImage, seq& driver, FileOutput& out) {
+    seq_listing listing;
+    if (!buildListing(inputfile, isImage, driver, listing))
+        return false;
     const auto& profile = driver.simulator()->profile();
     if (endsWith(out.fileName(), ".csv"))
         listing.writeCsv(out, profile);
@@ -60,6 +69,7 @@ struct Options {
     std::string eventsFile;
     std::string listingFile;
     std::string svgFile;
+    std::string htmlFile;
     SignalOptions signals;
 };
 
@@ -67,7 +77,7 @@ struct Options {
 int parseOptions(int argc, char* argv[], Options& options) {
     seq_cmdline commandLine(
         std::string(" [-h] [-l loglevel] [-m max_instructions] [--events file.csv|file.jsonl] "
-                    "[--listing file] [--svg file.svg]") +
+                    "[--listing file] [--svg file.svg] [--html file.html]") +
             SignalOptions::s_usage + " inputfile",
         std::string("\nSimulate vexa program and log its real-time events."
                     "\nArguments:"
@@ -83,7 +93,8 @@ int parseOptions(int argc, char* argv[], Options& options) {
             "\n\t                     classical tick, first real time and total real time"
             "\n\t                     of each instruction; CSV for a name ending in .csv,"
             "\n\t                     - for standard output."
-            "\n\t--svg file.svg     : also draw the real-time events as an SVG timeline." +
+            "\n\t--svg file.svg     : also draw the real-time events as an SVG timeline."
+            "\n\t--html file.html   : write the run as one self-contained HTML report." +
             SignalOptions::s_help);
     commandLine.addOption("-m", [&options](const char* value) {
         if (!seq_cmdline::parseCount(value, options.maxInstructions)) {
@@ -109,6 +120,10 @@ int parseOptions(int argc, char* argv[], Options& options) {
         true);
     commandLine.addOption("--svg", [&options](const char* value) {
         options.svgFile = value;
+        return true;
+    });
+    commandLine.addOption("--html", [&options](const char* value) {
+        options.htmlFile = value;
         return true;
     });
     options.signals.addTo(commandLine);
@@ -165,6 +180,15 @@ public:
         }
         if (!options.svgFile.empty())
             m_tee.add(&simulator.rt_log_sink());
+        if (!options.htmlFile.empty()) {
+            if (!m_html.open(options.htmlFile)) {
+                Logging::writeText(LogLevel::error, m_html.error());
+                return false;
+            }
+            m_report = std::make_unique<seq_html_report>(options.inputfile);
+            m_tee.add(m_report.get());
+            simulator.setProfiling(true);
+        }
         if (options.signals.given &&
             !m_signals.open(options.signals, options.inputfile, driver, m_tee))
             return false;
@@ -176,10 +200,13 @@ public:
         simulator.set_event_sink(m_tee.empty() ? static_cast<seq_event_sink*>(&m_discard) : &m_tee);
         return true;
     }
-    // The run has ended: the log text goes out before the run's last lines.
-    void runEnded() {
+    // The run has ended (`failure` says why when it failed): the log text goes out before
+    // the run's last lines.
+    void runEnded(bool failed, const UIStr& failure) {
         if (m_logOutput)
             m_logOutput->finish();
+        m_failed = failed;
+        m_failure = failure;
     }
     // Commits the events file; false (after logging why) when it could not be written.
     bool commitEvents() {
@@ -190,6 +217,26 @@ public:
         return true;
     }
     FileOutput& listing() { return m_listing; }
+    // The HTML report of the run, completed with the listing and the outcome.
+    bool writeHtml(const Options& options, seq& driver) {
+        seq_listing listing;
+        if (!buildListing(options.inputfile, options.isImage, driver, listing))
+            return false;
+        const seq_sim& simulator = *driver.rt_simulator();
+        StringOutput listingText;
+        listing.writeText(listingText, simulator.profile());
+        m_report->setListing(listingText.text());
+        const SeqProcessor& processor = *driver.processor();
+        m_report->setOutcome({m_failed, m_failure, simulator.numInstructions(),
+                              simulator.classicalTick(), simulator.realtimeTick(),
+                              processor.classicalClockFreq(), processor.realtimeClockFreq()});
+        m_report->write(m_html);
+        if (!m_html.commit()) {
+            Logging::writeText(LogLevel::error, m_html.error());
+            return false;
+        }
+        return true;
+    }
     SignalRun& signals() { return m_signals; }
 
 private:
@@ -198,6 +245,10 @@ private:
     FileOutput m_events;
     std::unique_ptr<seq_event_writer> m_eventWriter;
     FileOutput m_listing;
+    FileOutput m_html;
+    std::unique_ptr<seq_html_report> m_report;
+    bool m_failed = false;
+    UIStr m_failure;
     std::optional<LogOutput> m_logOutput;
     std::optional<seq_text_sink> m_logWriter;
     SignalRun m_signals;
@@ -207,7 +258,7 @@ private:
 bool run(const Options& options, seq_sim& simulator, Sinks& sinks) {
     UIStr message;
     const bool failed = simulator.simulate(options.maxInstructions, message);
-    sinks.runEnded();
+    sinks.runEnded(failed, message);
     if (failed) {
         Logging::writeText(LogLevel::error, message);
         Logging::writeText(LogLevel::info, "Simulation interrupted");
@@ -236,6 +287,8 @@ bool writeReports(const Options& options, seq& driver, Sinks& sinks) {
             written = false;
         }
     }
+    if (!options.htmlFile.empty() && !sinks.writeHtml(options, driver))
+        written = false;
     return written;
 }
 

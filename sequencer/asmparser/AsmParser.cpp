@@ -10,6 +10,7 @@
 #include <charconv>
 #include <climits>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -310,8 +311,13 @@ AsmParser::Span AsmParser::parseInstruction(AsmInstruction& instruction, const l
     if (count == 0)
         return token;
     const Span* const texts = count <= inlineSpans ? spans : manySpans.data();
-    // Each argument's pointer shares the block.
+    // Each argument's pointer shares the block, taken from the arena where the C++ library
+    // can allocate a shared array with an allocator (libc++ before 15 cannot).
+#if defined(__cpp_lib_shared_ptr_arrays) && __cpp_lib_shared_ptr_arrays >= 201707L
     const auto block = std::allocate_shared<AsmArgument[]>(ArenaAllocator<AsmArgument>(), count);
+#else
+    const std::shared_ptr<AsmArgument[]> block(std::make_unique<AsmArgument[]>(count));
+#endif
     instruction.reserveArgs(count);
     for (size_t index = 0; index < count; ++index) {
         parseArgument(block[index], line, scan, texts[index]);

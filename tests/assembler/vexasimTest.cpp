@@ -184,7 +184,7 @@ TEST_F(VexasimTest, CommandLine) {
     const std::string usage =
         std::string("Usage: ") + VEXASIM_PATH +
         " [-h] [-l loglevel] [-m max_instructions] [--events "
-        "file.csv|file.jsonl] [--listing file] [--svg file.svg] [--waveforms "
+        "file.csv|file.jsonl] [--listing file] [--svg file.svg] [--html file.html] [--waveforms "
         "file.npz] [--signals file.npz --window start:stop] [--acquisitions "
         "file.csv] [--findings file.csv] [--check] [--input "
         "zero|loopback|file.npy] [--integration-ns n] [--loopback-delay-ns "
