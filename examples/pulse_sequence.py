@@ -1,6 +1,6 @@
 """Assemble, check, simulate and plot examples/pulse_sequence.s with the vexa package.
 
-    python3 examples/pulse_sequence.py [timeline.png]
+    python3 examples/pulse_sequence.py [timeline.png [signals.png]]
 """
 
 import os
@@ -8,6 +8,7 @@ import pathlib
 import sys
 
 import matplotlib
+import numpy as np
 
 matplotlib.use("Agg")  # draw into a file, no window needed
 import vexa
@@ -33,3 +34,15 @@ assert len(plays) == 10 and set(plays["time_ns"][1:] - plays["time_ns"][:-1]) ==
 
 ax = run.plot()
 ax.figure.savefig(sys.argv[1] if len(sys.argv) > 1 else "timeline.png", dpi=110, bbox_inches="tight")
+
+# The signals: the same run with the waveform table (wave1, wave2) and the output looped back
+# into the input 100 ns later, so that each acquisition sees the pulse it follows.
+with np.load(pathlib.Path(__file__).parent / "pulse_sequence.npz") as table:
+    waveforms = {int(name[len("wave"):]): table[name] for name in table.files}
+run = prog.simulate(waveforms=waveforms, input="loopback", loopback_delay_ns=100,
+                    integration_ns=100)
+print(run.acquisitions[0], len(run.findings), "findings")
+print(run.render(100, 104))
+paths, markers = run.plot(signals=True, window=(0, 1400))
+paths.figure.savefig(sys.argv[2] if len(sys.argv) > 2 else "signals.png", dpi=110,
+                     bbox_inches="tight")
