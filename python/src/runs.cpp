@@ -25,8 +25,11 @@ Run::Run(ProgramPtr program, RunCounts counts, py::array events, bool keptEvents
       m_count(static_cast<size_t>(m_events.size())), m_keptEvents(keptEvents),
       m_profile(std::move(profile)), m_signals(std::move(signals)) {
     m_events.attr("flags").attr("writeable") = false;
-    if (!m_signals.setup)
-        m_signals.setup = std::make_shared<const SignalSetup>();
+    if (!m_signals.setup) {
+        // No tables and the default settings, made once: runs without signals are the many.
+        static const SignalSetupPtr s_none = std::make_shared<const SignalSetup>();
+        m_signals.setup = s_none;
+    }
 }
 
 namespace {
