@@ -221,21 +221,20 @@ class Program:
         loopback_delay_ns, nco_hz, queue_depth, start_delay_ns and classical_ns (None keeps
         the default). A bad entry or setting raises TypeError or ValueError naming it.
         """
-        settings = {
-            name: value
-            for name, value in (
-                ("input", input),
-                ("integration_ns", integration_ns),
-                ("loopback_delay_ns", loopback_delay_ns),
-                ("nco_hz", nco_hz),
-                ("queue_depth", queue_depth),
-                ("start_delay_ns", start_delay_ns),
-                ("classical_ns", classical_ns),
-            )
-            if value is not None
-        }
         setup = None
-        if waveforms is not None or weights is not None or settings:
+        if not (waveforms is None and weights is None and input is None
+                and integration_ns is None and loopback_delay_ns is None and nco_hz is None
+                and queue_depth is None and start_delay_ns is None and classical_ns is None):
+            settings = {
+                "input": input,
+                "integration_ns": integration_ns,
+                "loopback_delay_ns": loopback_delay_ns,
+                "nco_hz": nco_hz,
+                "queue_depth": queue_depth,
+                "start_delay_ns": start_delay_ns,
+                "classical_ns": classical_ns,
+            }
+            settings = {name: value for name, value in settings.items() if value is not None}
             setup = _vexa.SignalSetup(waveforms, weights, settings)
         run = _vexa.simulate(self._core, _budget(max_instructions), bool(events), setup)
         return SimulationResult(self, run)
@@ -269,11 +268,19 @@ class SimulationResult:
         self.realtime_cycles: int = counts.realtime_cycles
         # Read-only: the other views of the run are made from these records.
         self.events: np.ndarray = run.events
-        # For a run through the signal model (None otherwise): per acquisition index its bins
-        # (bin, count, path0, path1: the averages), and the findings by time (time_ns,
-        # address, line, kind, message, source: the line's text).
-        self.acquisitions: Optional[dict[int, np.ndarray]] = run.acquisitions
-        self.findings: Optional[np.ndarray] = run.findings
+
+    @property
+    def acquisitions(self) -> Optional[dict[int, np.ndarray]]:
+        """For a run through the signal model (None otherwise): per acquisition index its bins
+        by bin index, a structured array (bin, count, path0, path1: the averages)."""
+        return self._run.acquisitions
+
+    @property
+    def findings(self) -> Optional[np.ndarray]:
+        """For a run through the signal model (None otherwise): the timing findings by time,
+        a structured array (time_ns, address, line, kind, message, source: the line's text;
+        line is -1 when the source cannot be read again)."""
+        return self._run.findings
 
     def __reduce__(self):
         return (_restore_result, (self.program, _vexa.run_state(self._run)))
