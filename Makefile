@@ -1,12 +1,13 @@
-# Convenience wrapper around CMake: `make test` installs what the Python package lacks (as
-# root, from Debian), configures again so that the build sees what was just installed, builds
-# everything and runs the tests, the Python package's included; `make demo` builds vexasm and
-# assembles a bundled example, without touching the Python dependencies.
+# Convenience wrapper around CMake: `make test` installs what the Python package, the numpy
+# archives, the language server and the editor tests lack (as root, from Debian), configures again so that
+# the build sees what was just installed, builds everything and runs the tests, the Python
+# package's and the editors' included; `make demo` builds vexasm and assembles a bundled
+# example, without touching the Python dependencies.
 BUILD ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: all build configure test demo clean python-deps
+.PHONY: all build configure test demo clean python-deps formats-deps lsp-deps editor-deps
 
 all: build
 
@@ -24,7 +25,16 @@ build: $(BUILD)/CMakeCache.txt
 python-deps:
 	python/install_deps.sh
 
-test: python-deps
+formats-deps:
+	formats/install_deps.sh
+
+lsp-deps:
+	lsp/install_deps.sh
+
+editor-deps:
+	editors/install_deps.sh
+
+test: python-deps formats-deps lsp-deps editor-deps
 	$(MAKE) --no-print-directory configure
 	cmake --build $(BUILD) -j $(JOBS)
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)

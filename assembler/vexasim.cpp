@@ -6,10 +6,13 @@
 #include "assembler/seq_cmdline.h"
 #include "assembler/seq_event_writer.h"
 #include "assembler/seq_sim.h"
+#include "assembler/vexasim_signals.h"
 #include "base/Logging.h"
 #include "base/utils/FileOutput.h"
 #include "base/utils/SourceReader.h"
+#include "formats/seq_csv_sink.h"
 #include "formats/seq_hex_file.h"
+#include "formats/seq_jsonl_sink.h"
 #include "formats/seq_listing.h"
 #include "formats/seq_timeline.h"
 #include "sequencer/SeqAssembler.h"
@@ -57,13 +60,15 @@ struct Options {
     std::string eventsFile;
     std::string listingFile;
     std::string svgFile;
+    SignalOptions signals;
 };
 
 // Parses the command line into `options`; returns seq_cmdline::s_run or the exit status.
 int parseOptions(int argc, char* argv[], Options& options) {
     seq_cmdline commandLine(
-        " [-h] [-l loglevel] [-m max_instructions] [--events file.csv|file.jsonl] "
-        "[--listing file] [--svg file.svg] inputfile",
+        std::string(" [-h] [-l loglevel] [-m max_instructions] [--events file.csv|file.jsonl] "
+                    "[--listing file] [--svg file.svg]") +
+            SignalOptions::s_usage + " inputfile",
         std::string("\nSimulate vexa program and log its real-time events."
                     "\nArguments:"
                     "\n\tinputfile: vexa assembly, or a .hex file as vexasm writes it."
@@ -78,7 +83,8 @@ int parseOptions(int argc, char* argv[], Options& options) {
             "\n\t                     classical tick, first real time and total real time"
             "\n\t                     of each instruction; CSV for a name ending in .csv,"
             "\n\t                     - for standard output."
-            "\n\t--svg file.svg     : also draw the real-time events as an SVG timeline.");
+            "\n\t--svg file.svg     : also draw the real-time events as an SVG timeline." +
+            SignalOptions::s_help);
     commandLine.addOption("-m", [&options](const char* value) {
         if (!seq_cmdline::parseCount(value, options.maxInstructions)) {
             seq_cmdline::logError("Error in maximum number of instructions: %s", value);
@@ -105,9 +111,12 @@ int parseOptions(int argc, char* argv[], Options& options) {
         options.svgFile = value;
         return true;
     });
+    options.signals.addTo(commandLine);
     const int status = commandLine.parse(argc, argv);
     options.inputfile = commandLine.inputfile();
     options.isImage = endsWith(options.inputfile, ".hex");
+    if (status == seq_cmdline::s_run && !options.signals.complete())
+        return 2;
     return status;
 }
 
@@ -134,7 +143,8 @@ std::optional<int> loadProgram(const Options& options, seq& driver) {
 class Sinks {
 public:
     // False (after logging why) when an output cannot be opened.
-    bool open(const Options& options, seq_sim& simulator) {
+    bool open(const Options& options, seq& driver) {
+        seq_sim& simulator = *driver.rt_simulator();
         if (!options.eventsFile.empty()) {
             if (!m_events.open(options.eventsFile)) {
                 Logging::writeText(LogLevel::error, m_events.error());
@@ -155,6 +165,9 @@ public:
         }
         if (!options.svgFile.empty())
             m_tee.add(&simulator.rt_log_sink());
+        if (options.signals.given &&
+            !m_signals.open(options.signals, options.inputfile, driver, m_tee))
+            return false;
         if (Logging::isLogLevelActive(LogLevel::info)) {
             m_logOutput.emplace(LogLevel::info);
             m_logWriter.emplace(*m_logOutput);
@@ -177,6 +190,7 @@ public:
         return true;
     }
     FileOutput& listing() { return m_listing; }
+    SignalRun& signals() { return m_signals; }
 
 private:
     seq_event_tee m_tee;
@@ -186,6 +200,7 @@ private:
     FileOutput m_listing;
     std::optional<LogOutput> m_logOutput;
     std::optional<seq_text_sink> m_logWriter;
+    SignalRun m_signals;
 };
 
 // Runs the simulation and logs how it ended; true when it did not end with "stop".
@@ -207,11 +222,14 @@ bool run(const Options& options, seq_sim& simulator, Sinks& sinks) {
 // Writes the files that are made after the run; false when one of them could not be.
 bool writeReports(const Options& options, seq& driver, Sinks& sinks) {
     bool written = sinks.commitEvents();
+    if (options.signals.given && !sinks.signals().writeReports())
+        written = false;
     if (!options.listingFile.empty() &&
         !writeListing(options.inputfile, options.isImage, driver, sinks.listing()))
         written = false;
     if (!options.svgFile.empty()) {
-        const seq_timeline timeline(options.inputfile);
+        seq_timeline timeline(options.inputfile);
+        timeline.setEnvelope(sinks.signals().envelope(driver.rt_simulator()->get_rt_log()));
         UIStr error;
         if (!timeline.save(options.svgFile, driver.rt_simulator()->get_rt_log(), error)) {
             Logging::writeText(LogLevel::error, error);
@@ -230,11 +248,13 @@ int main(int argc, char* argv[]) {
     seq driver;
     if (const auto status = loadProgram(options, driver))
         return *status;
-    seq_sim& simulator = *driver.rt_simulator();
     Sinks sinks;
-    if (!sinks.open(options, simulator))
+    if (!sinks.open(options, driver))
         return 1;
-    const bool failed = run(options, simulator, sinks);
+    const bool failed = run(options, *driver.rt_simulator(), sinks);
     const bool written = writeReports(options, driver, sinks);
-    return failed || !written ? 1 : 0;
+    if (failed || !written)
+        return 1;
+    // A finished run with timing findings fails the check with a status of its own.
+    return options.signals.check && sinks.signals().findings() > 0 ? 3 : 0;
 }

@@ -10,10 +10,11 @@
 #include <string>
 
 #include "assembler/seq.h"
-#include "assembler/seq_event_writer.h"
 #include "assembler/seq_sim.h"
 #include "base/Logging.h"
 #include "base/utils/FileOutput.h"
+#include "formats/seq_csv_sink.h"
+#include "formats/seq_jsonl_sink.h"
 #include "sequencer/SeqSim.h"
 
 namespace {

@@ -190,6 +190,8 @@ void seq_timeline::write(std::ostream& os, const log_t& log) const {
             out.clear();
         }
     }
+    if (m_envelope)
+        appendEnvelope(out);
     out += "</g>\n";
 
     // Legend.
@@ -214,6 +216,26 @@ void seq_timeline::write(std::ostream& os, const log_t& log) const {
     }
     out += "</g>\n</svg>\n";
     os.write(out.data(), static_cast<std::streamsize>(out.size()));
+}
+
+// Each path's band between its lowest and highest value, -1 at the bottom of its lane and 1 at
+// the top: the outline along the highs, then back along the lows.
+void seq_timeline::appendEnvelope(std::string& out) const {
+    const double columnWidth = s_plotWidth / static_cast<double>(s_envelopeColumns);
+    for (int path = 0; path < 2; ++path) {
+        const double middle = (PATH0 + path) * kLaneStep + s_laneHeight / 2.0;
+        const double half = s_laneHeight / 2.0 - 1.0;
+        const auto y = [&](float value) { return middle - half * static_cast<double>(value); };
+        appendf(out, "<path class=\"envelope\" fill=\"#000\" fill-opacity=\"0.35\" d=\"M0,%.2f",
+                y(m_envelope->high[path][0]));
+        for (size_t i = 0; i < s_envelopeColumns; ++i)
+            appendf(out, "L%.2f,%.2f", (static_cast<double>(i) + 0.5) * columnWidth,
+                    y(m_envelope->high[path][i]));
+        for (size_t i = s_envelopeColumns; i-- > 0;)
+            appendf(out, "L%.2f,%.2f", (static_cast<double>(i) + 0.5) * columnWidth,
+                    y(m_envelope->low[path][i]));
+        out += "Z\"/>\n";
+    }
 }
 
 bool seq_timeline::save(const std::string& fileName, const log_t& log, UIStr& message) const {

@@ -13,7 +13,9 @@
 #include "base/utils/stringUtils.h"
 #include "formats/seq_lanes.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -51,12 +53,25 @@ public:
     // play, the acquisition lane for an acquisition, else the wait and update lane.
     static unsigned lanesOf(const seq_sim::rt_info& entry) { return seq_lanes::lanes_of(entry); }
 
+    // The rendered output of the two paths, column by column: the lowest and the highest
+    // value of each path over the time that one of s_envelopeColumns columns of the plot spans.
+    static constexpr size_t s_envelopeColumns = 1000;
+    struct envelope {
+        float low[2][s_envelopeColumns];
+        float high[2][s_envelopeColumns];
+    };
+    // Draws the envelope, when given, over the boxes of the path lanes.
+    void setEnvelope(std::shared_ptr<const envelope> outline) { m_envelope = std::move(outline); }
+
     void write(std::ostream& out, const log_t& log) const;
     // Writes the picture to a file; false with `message` set when it cannot be written.
     bool save(const std::string& fileName, const log_t& log, UIStr& message) const;
 
 private:
+    void appendEnvelope(std::string& out) const;
+
     std::string m_title;
+    std::shared_ptr<const envelope> m_envelope;
 };
 
 #endif

@@ -8,6 +8,9 @@
 #include "assembler/seq_event_sink.h"
 #include "assembler/seq_event_writer.h"
 #include "assembler/seq_instr_set.h"
+#include "formats/seq_csv_sink.h"
+#include "formats/seq_event_columns.h"
+#include "formats/seq_jsonl_sink.h"
 #include "fuzz/FuzzCommon.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
 
@@ -133,7 +136,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     seq_csv_sink(oneCsv).event(entry, input.take<uint32_t>());
     seq_jsonl_sink(oneJson).event(entry, 0);
     const auto csvRecord = csvRecords(oneCsv.text());
-    check(csvRecord.size() == 1 && csvRecord[0].size() == 24 && csvRecord[0][3] == mnemonic);
+    check(csvRecord.size() == 1 && csvRecord[0].size() == seq_event_columns::kCount &&
+          csvRecord[0][3] == mnemonic);
     const auto jsonLine = lines(oneJson.text());
     check(jsonLine.size() == 1);
     checkJsonLine(jsonLine[0], mnemonic);
@@ -168,12 +172,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(counter.events == log.size());
     check(logText.text() == machine.sim.rt_log_text());
     const auto csv = csvRecords(csvText.text());
-    check(csv.size() == log.size() + 1 && csv[0].size() == 24);
+    check(csv.size() == log.size() + 1 && csv[0].size() == seq_event_columns::kCount);
     const auto jsonLines = lines(jsonText.text());
     check(jsonLines.size() == log.size());
     for (size_t i = 0; i < log.size(); ++i) {
         const std::vector<std::string>& fields = csv[i + 1];
-        check(fields.size() == 24);
+        check(fields.size() == seq_event_columns::kCount);
         check(fields[0] == std::to_string(log[i].time_ns));
         check(fields[1] == std::to_string(log[i].duration_ns));
         check(fields[3] == log[i].str);

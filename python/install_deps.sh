@@ -19,13 +19,4 @@ if [ -x "$python" ]; then
 else
     need+=(python3-dev python3-numpy python3-pytest python3-matplotlib python3-distributed)
 fi
-[ ${#need[@]} -eq 0 ] && exit 0
-
-if [ "$(id -u)" -ne 0 ]; then
-    echo "The Python package needs: ${need[*]} (apt-get install ${need[*]})" >&2
-    exit 1
-fi
-echo "Installing ${need[*]}"
-export DEBIAN_FRONTEND=noninteractive
-apt-get update -q
-apt-get install -y -q "${need[@]}"
+exec "$(dirname "$0")/../cmake/install_missing.sh" "The Python package" required ${need[@]+"${need[@]}"}

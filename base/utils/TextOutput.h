@@ -3,7 +3,11 @@
 // remembered; output after it is dropped.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <limits>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -54,6 +58,57 @@ private:
     size_t m_used = 0;
     bool m_failed = false;
     std::string m_error;
+};
+
+// Appends text, characters and numbers into room taken from a TextOutput, without a check per
+// piece: whoever creates it asks for as much room as the pieces can take (a number at most
+// s_maxChars<T>). The destructor hands the bytes written over to the output.
+class RoomAppender {
+public:
+    // The characters of the longest number of type T, its sign included.
+    template <class T>
+    static constexpr size_t s_maxChars =
+        std::numeric_limits<T>::digits10 + 1 + std::numeric_limits<T>::is_signed;
+
+    RoomAppender(TextOutput& out, size_t room)
+        : m_out(out), m_room(room), m_begin(out.room(room)), m_p(m_begin) {}
+    ~RoomAppender() { m_out.advance(static_cast<size_t>(m_p - m_begin)); }
+    RoomAppender(const RoomAppender&) = delete;
+    RoomAppender& operator=(const RoomAppender&) = delete;
+
+    RoomAppender& operator<<(std::string_view text) {
+        std::memcpy(m_p, text.data(), text.size());
+        m_p += text.size();
+        return *this;
+    }
+    RoomAppender& operator<<(char c) {
+        *m_p++ = c;
+        return *this;
+    }
+    RoomAppender& operator<<(int32_t value) { return number(value); }
+    RoomAppender& operator<<(uint32_t value) { return number(value); }
+    RoomAppender& operator<<(uint64_t value) { return number(value); }
+
+    // For a piece of unbounded length: hands what was written so far over, lets
+    // `write(output)` append to the output itself, then takes the same room again.
+    template <class Write> RoomAppender& direct(Write write) {
+        m_out.advance(static_cast<size_t>(m_p - m_begin));
+        write(m_out);
+        m_begin = m_p = m_out.room(m_room);
+        return *this;
+    }
+
+private:
+    template <class T> RoomAppender& number(T value) {
+        // The bound is a constant, so the length check folds away; the room holds it.
+        m_p = std::to_chars(m_p, m_p + s_maxChars<T>, value).ptr;
+        return *this;
+    }
+
+    TextOutput& m_out;
+    size_t m_room;
+    char* m_begin;
+    char* m_p;
 };
 
 // `text` as one CSV field: in double quotes, with its quotes doubled, when it holds a comma,

@@ -1,12 +1,16 @@
 #include "event_records.h"
 
+#include "formats/seq_event_columns.h"
 #include "sequencer/seqprocessor/SeqInstructionSet.h"
 
 #include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <string>
+#include <type_traits>
 
 #include <sys/mman.h>
 #include <unistd.h>
@@ -15,8 +19,57 @@ namespace vexa_py {
 
 namespace {
 
+using namespace seq_event_columns;
+
 constexpr size_t roundUp(size_t value, size_t unit) {
     return (value + unit - 1) / unit * unit;
+}
+
+// The bytes a fixed-size column takes in a record (a flag takes one).
+template <size_t I> constexpr size_t kSize = isText<I> ? 0 : sizeof(ValueOf<I>);
+
+static_assert(sumOverColumns([](auto i) -> size_t { return isText<i>; }) == 1,
+              "a record holds one text, the mnemonic");
+
+// The place of each column in a record: the fixed-size columns by decreasing size, in the
+// table's order among equals, then the mnemonic at the end of the fixed part, aligned for
+// the next record's first column.
+struct RecordPlan {
+    std::array<size_t, kCount> offsets{};
+    size_t fixedEnd = 0;
+    size_t mnemonicOffset = 0;
+};
+
+constexpr RecordPlan kPlan = [] {
+    RecordPlan plan;
+    for (size_t size = sizeof(uint64_t); size > 0; size /= 2)
+        forEachColumn([&](auto i) {
+            if (kSize<i> == size) {
+                plan.offsets[i] = plan.fixedEnd;
+                plan.fixedEnd += size;
+            }
+        });
+    plan.mnemonicOffset = roundUp(plan.fixedEnd, alignof(uint64_t));
+    forEachColumn([&](auto i) {
+        if (isText<i>)
+            plan.offsets[i] = plan.mnemonicOffset;
+    });
+    return plan;
+}();
+constexpr size_t kMnemonicOffset = kPlan.mnemonicOffset;
+
+template <size_t I> std::string numpyFormat(size_t mnemonicChars) {
+    using T = ValueOf<I>;
+    if constexpr (isText<I>)
+        return "<U" + std::to_string(mnemonicChars);
+    else if constexpr (std::is_same_v<T, bool>)
+        return "?";
+    else if constexpr (std::is_same_v<T, int32_t>)
+        return "<i4";
+    else if constexpr (std::is_same_v<T, uint32_t>)
+        return "<u4";
+    else
+        return "<u8";
 }
 
 } // namespace
@@ -26,72 +79,35 @@ EventLayout::EventLayout(const SeqInstructionSet& instructionSet) {
     for (const SeqInstructionVariations& variations : instructionSet)
         for (const SeqInstructionDef& def : variations)
             m_mnemonicChars = std::max(m_mnemonicChars, def.mnemonic().size());
-    m_itemsize = roundUp(mnemonicOffset() + m_mnemonicChars * sizeof(char32_t), alignof(uint64_t));
+    m_itemsize = roundUp(kMnemonicOffset + m_mnemonicChars * sizeof(char32_t), alignof(uint64_t));
 }
 
 std::vector<EventField> EventLayout::fields() const {
-    const std::string i32 = "<i4";
-    return {
-        {"time_ns", "<u8", offsetof(EventFixed, time_ns)},
-        {"duration_ns", "<u8", offsetof(EventFixed, duration_ns)},
-        {"address", "<u4", offsetof(EventFixed, address)},
-        {"mnemonic", "<U" + std::to_string(m_mnemonicChars), mnemonicOffset()},
-        {"play_valid", "?", offsetof(EventFixed, play_valid)},
-        {"wave_idx0", i32, offsetof(EventFixed, wave_idx0)},
-        {"wave_idx1", i32, offsetof(EventFixed, wave_idx1)},
-        {"acquire_valid", "?", offsetof(EventFixed, acquire_valid)},
-        {"acq_idx", i32, offsetof(EventFixed, acq_idx)},
-        {"bin_idx", i32, offsetof(EventFixed, bin_idx)},
-        {"weight_idx0", i32, offsetof(EventFixed, weight_idx0)},
-        {"weight_idx1", i32, offsetof(EventFixed, weight_idx1)},
-        {"param_valid", "?", offsetof(EventFixed, param_valid)},
-        {"awg_gain0", i32, offsetof(EventFixed, awg_gain0)},
-        {"awg_gain1", i32, offsetof(EventFixed, awg_gain1)},
-        {"awg_offs0", i32, offsetof(EventFixed, awg_offs0)},
-        {"awg_offs1", i32, offsetof(EventFixed, awg_offs1)},
-        {"ph_coarse", i32, offsetof(EventFixed, ph_coarse)},
-        {"ph_fine", i32, offsetof(EventFixed, ph_fine)},
-        {"ph_ufine", i32, offsetof(EventFixed, ph_ufine)},
-        {"ph_delta_coarse", i32, offsetof(EventFixed, ph_delta_coarse)},
-        {"ph_delta_fine", i32, offsetof(EventFixed, ph_delta_fine)},
-        {"ph_delta_ufine", i32, offsetof(EventFixed, ph_delta_ufine)},
-        {"mrk", i32, offsetof(EventFixed, mrk)},
-    };
+    std::vector<EventField> fields;
+    forEachColumn([&](auto i) {
+        fields.push_back(
+            {std::get<i>(kColumns).name, numpyFormat<i>(m_mnemonicChars), kPlan.offsets[i]});
+    });
+    return fields;
 }
 
 void EventLayout::write(char* record, const seq_sim::rt_info& e, uint32_t address,
                         const char32_t* mnemonic) const {
-    // Value-initialised, padding included, so that no byte of the array is undefined.
-    EventFixed& fixed = *new (record) EventFixed{};
-    fixed.time_ns = e.time_ns;
-    fixed.duration_ns = e.duration_ns;
-    fixed.address = address;
-    fixed.wave_idx0 = e.wave_idx[0];
-    fixed.wave_idx1 = e.wave_idx[1];
-    fixed.acq_idx = e.acq_idx;
-    fixed.bin_idx = e.bin_idx;
-    fixed.weight_idx0 = e.weight_idx[0];
-    fixed.weight_idx1 = e.weight_idx[1];
-    fixed.awg_gain0 = e.awg_gain[0];
-    fixed.awg_gain1 = e.awg_gain[1];
-    fixed.awg_offs0 = e.awg_offs[0];
-    fixed.awg_offs1 = e.awg_offs[1];
-    fixed.ph_coarse = e.ph_coarse;
-    fixed.ph_fine = e.ph_fine;
-    fixed.ph_ufine = e.ph_ufine;
-    fixed.ph_delta_coarse = e.ph_delta_coarse;
-    fixed.ph_delta_fine = e.ph_delta_fine;
-    fixed.ph_delta_ufine = e.ph_delta_ufine;
-    fixed.mrk = e.mrk;
-    fixed.play_valid = e.play_valid;
-    fixed.acquire_valid = e.acquire_valid;
-    fixed.param_valid = e.param_valid;
-    std::memcpy(record + mnemonicOffset(), mnemonic, m_itemsize - mnemonicOffset());
+    forEachColumn([&](auto i) {
+        if constexpr (!isText<i>) {
+            const auto value = valueOf<i>(e, std::as_const(address));
+            std::memcpy(record + kPlan.offsets[i], &value, sizeof value);
+        }
+    });
+    // The padding is zeroed too, so that no byte of the array is undefined; the mnemonic's
+    // copy fills the rest of the record.
+    std::memset(record + kPlan.fixedEnd, 0, kMnemonicOffset - kPlan.fixedEnd);
+    std::memcpy(record + kMnemonicOffset, mnemonic, m_itemsize - kMnemonicOffset);
 }
 
 std::u32string EventLayout::encode(const char* mnemonic) const {
     // The padding after the field is zeroed too: one copy fills the rest of the record.
-    std::u32string text((m_itemsize - mnemonicOffset()) / sizeof(char32_t), U'\0');
+    std::u32string text((m_itemsize - kMnemonicOffset) / sizeof(char32_t), U'\0');
     if (mnemonic != nullptr)
         for (size_t i = 0; i < m_mnemonicChars && mnemonic[i] != '\0'; ++i)
             text[i] = static_cast<unsigned char>(mnemonic[i]);
@@ -100,41 +116,28 @@ std::u32string EventLayout::encode(const char* mnemonic) const {
 
 seq_sim::rt_info EventLayout::read(const char* record, std::string& mnemonic,
                                    uint32_t& address) const {
-    EventFixed f;
-    std::memcpy(&f, record, sizeof f);
-    mnemonic.clear();
-    for (size_t i = 0; i < m_mnemonicChars; ++i) {
-        char32_t c;
-        std::memcpy(&c, record + mnemonicOffset() + i * sizeof c, sizeof c);
-        if (c == U'\0')
-            break;
-        mnemonic.push_back(static_cast<char>(c));
-    }
     seq_sim::rt_info e;
-    e.str = mnemonic.c_str();
-    e.time_ns = f.time_ns;
-    e.duration_ns = f.duration_ns;
-    e.wave_idx[0] = f.wave_idx0;
-    e.wave_idx[1] = f.wave_idx1;
-    e.acq_idx = f.acq_idx;
-    e.bin_idx = f.bin_idx;
-    e.weight_idx[0] = f.weight_idx0;
-    e.weight_idx[1] = f.weight_idx1;
-    e.awg_gain[0] = f.awg_gain0;
-    e.awg_gain[1] = f.awg_gain1;
-    e.awg_offs[0] = f.awg_offs0;
-    e.awg_offs[1] = f.awg_offs1;
-    e.ph_coarse = f.ph_coarse;
-    e.ph_fine = f.ph_fine;
-    e.ph_ufine = f.ph_ufine;
-    e.ph_delta_coarse = f.ph_delta_coarse;
-    e.ph_delta_fine = f.ph_delta_fine;
-    e.ph_delta_ufine = f.ph_delta_ufine;
-    e.mrk = f.mrk;
-    e.play_valid = f.play_valid;
-    e.acquire_valid = f.acquire_valid;
-    e.param_valid = f.param_valid;
-    address = f.address;
+    forEachColumn([&](auto i) {
+        auto& value = valueOf<i>(e, address);
+        const char* field = record + kPlan.offsets[i];
+        if constexpr (isText<i>) {
+            mnemonic.clear();
+            for (size_t k = 0; k < m_mnemonicChars; ++k) {
+                char32_t c;
+                std::memcpy(&c, field + k * sizeof c, sizeof c);
+                if (c == U'\0')
+                    break;
+                mnemonic.push_back(static_cast<char>(c));
+            }
+            value = mnemonic.c_str();
+        } else if constexpr (std::is_same_v<ValueOf<i>, bool>) {
+            // Any byte but 0 is true: the array is writable from Python, and a bool must
+            // hold 0 or 1.
+            value = *field != 0;
+        } else {
+            std::memcpy(&value, field, sizeof value);
+        }
+    });
     return e;
 }
 

@@ -1,7 +1,7 @@
 // The real-time events of a run as fixed-size records that numpy reads as a structured array
-// with the columns of the CSV event stream. The sinks write one record per event while the
-// simulator runs, in C++ and without the interpreter: a run creates no Python object per
-// event, and the buffer becomes the array's memory without a copy.
+// with the columns of the CSV event stream (formats/seq_event_columns.h). The sinks write one
+// record per event while the simulator runs, in C++ and without the interpreter: a run creates no
+// Python object per event, and the buffer becomes the array's memory without a copy.
 #pragma once
 
 #include "assembler/seq_event_sink.h"
@@ -23,21 +23,6 @@ class SeqInstructionSet;
 
 namespace vexa_py {
 
-// The numeric part of a record. The mnemonic follows it as a fixed-width UCS-4 string, the
-// representation of numpy's "U" type.
-struct EventFixed {
-    uint64_t time_ns;
-    uint64_t duration_ns;
-    uint32_t address;
-    int32_t wave_idx0, wave_idx1;
-    int32_t acq_idx, bin_idx, weight_idx0, weight_idx1;
-    int32_t awg_gain0, awg_gain1, awg_offs0, awg_offs1;
-    int32_t ph_coarse, ph_fine, ph_ufine;
-    int32_t ph_delta_coarse, ph_delta_fine, ph_delta_ufine;
-    int32_t mrk;
-    bool play_valid, acquire_valid, param_valid;
-};
-
 // One column of the array: its name (a CSV column), numpy type and place in a record.
 struct EventField {
     const char* name;
@@ -45,14 +30,15 @@ struct EventField {
     size_t offset;
 };
 
-// The record of one instruction set: the mnemonic field is as wide as its longest mnemonic.
+// The record of one instruction set: the fixed-size columns by decreasing size, so that each is
+// aligned, then the mnemonic as a fixed-width UCS-4 string (numpy's "U" type) as wide as the
+// set's longest mnemonic.
 class EventLayout {
 public:
     explicit EventLayout(const SeqInstructionSet& instructionSet);
 
     size_t mnemonicChars() const { return m_mnemonicChars; }
     size_t itemsize() const { return m_itemsize; }
-    static constexpr size_t mnemonicOffset() { return sizeof(EventFixed); }
     // The columns in the order of the CSV header.
     std::vector<EventField> fields() const;
 

@@ -1,9 +1,9 @@
 // Five hundred random programs run in the generic and the real-time simulator, also through
 // a class that replaces processInstruction(), every other run with a profile; each must end
 // as the plain interpreter below, which decodes with findForBinary and reads fields by name.
-#include "assembler/seq_event_writer.h"
 #include "assembler/seq_instr_set.h"
 #include "assembler/seq_sim.h"
+#include "formats/seq_csv_sink.h"
 
 #include <gtest/gtest.h>
 

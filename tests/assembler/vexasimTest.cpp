@@ -2,7 +2,10 @@
 // of --events, --listing and --svg out. What the simulator computes is in the golden files.
 #include "tests/assembler/ToolRun.h"
 
-#include "assembler/seq_event_writer.h"
+#include "formats/npz_file.h"
+#include "formats/npz_writer.h"
+#include "formats/seq_csv_sink.h"
+#include "tests/assembler/EventRows.h"
 
 #include <algorithm>
 
@@ -48,10 +51,13 @@ TEST_F(VexasimTest, SimulatesASourceOrItsImage) {
     ASSERT_FALSE(result.log().empty());
     EXPECT_EQ(result.log()[0].message, "assembler finished successfully");
     expectRun(result, 1, kRealTimeLog, "Simulation finished", kStats);
-    EXPECT_EQ(readFile(dir / "ev.csv"),
-              std::string(seq_csv_sink::s_header) +
-                  "\n0,100,0,play,1,1,2,0,0,0,0,0,1,32767,32767,32767,32767,0,0,0,0,0,0,0"
-                  "\n100,20,1,wait,0,1,2,0,0,0,0,0,0,32767,32767,32767,32767,0,0,0,0,0,0,0\n");
+    const std::string csv = readFile(dir / "ev.csv");
+    EXPECT_EQ(csv.rfind(std::string(seq_csv_sink::s_header) + "\n", 0), 0u) << csv;
+    event_rows::expectCsvEvents(csv, R"(
+time_ns=0 duration_ns=100 address=0 mnemonic=play play_valid=1 wave_idx0=1 wave_idx1=2
+    param_valid=1 awg_gain0=32767 awg_gain1=32767 awg_offs0=32767 awg_offs1=32767
+time_ns=100 duration_ns=20 address=1 mnemonic=wait play_valid=0 param_valid=0
+)");
 
     ASSERT_EQ(vexasm("-l quiet prog.s").status, 0);
     result = vexasim("prog.hex");
@@ -175,10 +181,15 @@ TEST_F(VexasimTest, OutputsThatCannotBeWrittenFailWithoutAFileThatLooksComplete)
 // The errors common to the three tools are tested with vexasm; these are vexasim's own.
 TEST_F(VexasimTest, CommandLine) {
     writeFile(dir / "prog.s", kProgram);
-    const std::string usage = std::string("Usage: ") + VEXASIM_PATH +
-                              " [-h] [-l loglevel] [-m max_instructions] [--events "
-                              "file.csv|file.jsonl] [--listing file] [--svg file.svg] inputfile"
-                              "\nSimulate vexa program and log its real-time events.\n";
+    const std::string usage =
+        std::string("Usage: ") + VEXASIM_PATH +
+        " [-h] [-l loglevel] [-m max_instructions] [--events "
+        "file.csv|file.jsonl] [--listing file] [--svg file.svg] [--waveforms "
+        "file.npz] [--signals file.npz --window start:stop] [--acquisitions "
+        "file.csv] [--findings file.csv] [--check] [--input "
+        "zero|loopback|file.npy] [--integration-ns n] [--loopback-delay-ns "
+        "n] [--nco-hz f] [--queue-depth n] [--start-delay-ns n] "
+        "[--classical-ns n] inputfile\nSimulate vexa program and log its real-time events.\n";
     const std::pair<std::string, std::vector<std::string>> cases[] = {
         {"-h", {}},
         {"-m 5x", {"Error in maximum number of instructions: 5x"}},
@@ -194,3 +205,66 @@ TEST_F(VexasimTest, CommandLine) {
 }
 
 } // namespace
+
+#ifdef VEXA_NPZ // numpy archives are built where libzip is
+// The signal options on a program whose numbers are worked out by hand: waveform 1 is 8 samples
+// of 0.5 played at half gain, so the output is 0.25 for 8 ns; looped back 8 ns later it is all
+// that an 8 ns acquisition right after the play sees, three times over.
+TEST_F(VexasimTest, SignalsAcquisitionsAndFindings) {
+    const std::string program = "        set_awg_gain    16384, 16384\n"
+                                "        set_awg_offs    0, 0\n"
+                                "        move            3, R1\n"
+                                "again:  play            1, %, 8\n"
+                                "        acquire         0, 0, 8\n"
+                                "        wait            100\n"
+                                "        loop            R1, @again\n"
+                                "        stop\n";
+    auto withPath1 = [&](const std::string& wave) {
+        std::string text = program;
+        return text.replace(text.find('%'), 1, wave);
+    };
+    writeFile(dir / "good.s", withPath1("1"));
+    writeFile(dir / "missing.s", withPath1("2"));
+    npz_writer tables;
+    tables.addFloat32("wave1", 8, [](uint64_t, std::span<float> out) {
+        std::fill(out.begin(), out.end(), 0.5f);
+    });
+    tables.write((dir / "t.npz").string());
+    const std::string options = "-l warning --waveforms t.npz --input loopback "
+                                "--loopback-delay-ns 8 --integration-ns 8 ";
+
+    ToolRun result = vexasim(options + "--check --acquisitions a.csv --findings f.csv "
+                                       "--signals s.npz --window 4:20 good.s");
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(readFile(dir / "a.csv"), "acq_idx,bin_idx,count,path0,path1\n0,0,3,0.25,0.25\n");
+    EXPECT_EQ(readFile(dir / "f.csv"), "time_ns,address,line,kind,message\n");
+    const auto signals = readNpz((dir / "s.npz").string());
+    ASSERT_EQ(signals.count("path0"), 1u);
+    const std::vector<float> expected = {0.25f, 0.25f, 0.25f, 0.25f, 0, 0, 0, 0,
+                                         0,     0,     0,     0,     0, 0, 0, 0};
+    EXPECT_EQ(signals.at("path0").values, expected);
+    EXPECT_EQ(signals.at("time_ns").values.front(), 4.0f);
+
+    // A play of a waveform the table lacks: one finding an iteration, on the play's line.
+    const std::string finding =
+        "missing.s:4: missing_waveform: path 1: waveform 2 is not in the table\n";
+    for (const bool check : {false, true}) {
+        result = vexasim(options + (check ? "--check " : "") + "--findings f.csv missing.s");
+        EXPECT_EQ(result.status, check ? 3 : 0) << result.err;
+        EXPECT_EQ(result.err, finding + finding + finding);
+    }
+    EXPECT_EQ(readFile(dir / "f.csv").substr(0, 96),
+              "time_ns,address,line,kind,message\n"
+              "0,3,4,missing_waveform,path 1: waveform 2 is not in the table\n");
+
+    // Options that do not go together or are out of range: command-line errors.
+    for (const std::string bad : {"--signals s.npz good.s", "--window 9:5 --signals s.npz good.s",
+                                  "--integration-ns 0 good.s", "--input noise good.s"}) {
+        result = vexasim(bad);
+        EXPECT_EQ(result.status, 2) << bad << "\n" << result.err;
+    }
+    result = vexasim("--waveforms good.s.npz good.s");
+    EXPECT_EQ(result.status, 1) << result.err;
+}
+#endif
