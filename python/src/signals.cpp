@@ -207,7 +207,7 @@ py::array findingsArray(const SignalResults& results) {
         char* record = records + i * itemsize;
         const auto line = lineOf.find(finding.address);
         const FindingFixed fixed{finding.time_ns,
-                                 line != lineOf.end() ? static_cast<int64_t>(line->second) + 1 : -1,
+                                 line != lineOf.end() ? static_cast<int64_t>(line->second) + 1 : 0,
                                  finding.address};
         std::memcpy(record, &fixed, sizeof fixed);
         putAscii(record + kindAt, seq_finding_kind_name(finding.kind), kindWidth);

@@ -26,7 +26,7 @@ struct SignalResults {
 
 // {acq_idx: structured array of its bins (bin, count, path0, path1), by bin}.
 py::dict acquisitionsDict(const std::vector<seq_acquisition>& acquisitions);
-// One record per finding: time_ns, address, line (of the listing, from 1; -1 when the source
+// One record per finding: time_ns, address, line (of the listing, from 1; 0 when the source
 // cannot be read), kind, message and source (the line's text).
 py::array findingsArray(const SignalResults& results);
 

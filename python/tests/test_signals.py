@@ -1,12 +1,14 @@
 """The signal model through Python: rendered samples, acquisitions and findings worked out by
 hand, refused tables and settings, and runs that pickle."""
 
+import csv
 import pickle
 
 import numpy as np
 import pytest
 
 import vexa
+from conftest import run_tool
 
 TOP = np.float32(32767 / 32768)  # the start-up gain and offset
 OFFSET = np.float32(1000 / 32768)
@@ -86,6 +88,28 @@ def test_findings_carry_their_source_lines():
     assert findings["source"][0] == "        acquire_weighed 1, 0, 0, 1, 200"
     assert findings["source"][3] == "        play 7, 1, 4"
     assert findings["message"][4] == "path 1: waveform 1 cut after 4 of 100 samples"
+
+
+def test_findings_acquisitions_and_samples_equal_vexasim(tmp_path):
+    (tmp_path / "loop.s").write_text(LOOP)
+    np.savez(tmp_path / "tables.npz", wave1=np.full(100, 0.5), wave2=np.full(100, -1.0),
+             weight0=np.ones(40), weight1=np.full(20, 0.5))
+    tool = run_tool("vexasim", "--waveforms", tmp_path / "tables.npz", "--input", "loopback",
+                    "--integration-ns", 50, "--findings", tmp_path / "f.csv", "--acquisitions",
+                    tmp_path / "a.csv", "--signals", tmp_path / "s.npz", "--window", "5:700",
+                    tmp_path / "loop.s")
+    assert tool.returncode == 0, tool.stderr
+    run = loopback_run()
+    with open(tmp_path / "f.csv", newline="") as f:
+        rows = [(int(r["time_ns"]), int(r["address"]), int(r["line"]), r["kind"], r["message"])
+                for r in csv.DictReader(f)]
+    assert rows == run.findings[["time_ns", "address", "line", "kind", "message"]].tolist()
+    with open(tmp_path / "a.csv", newline="") as f:
+        rows = [tuple(float(v) for v in r.values()) for r in csv.DictReader(f)]
+    assert rows == [(acq, *bin) for acq, bins in run.acquisitions.items() for bin in bins.tolist()]
+    with np.load(tmp_path / "s.npz") as theirs:
+        for name, mine in run.render(5, 700)._asdict().items():
+            np.testing.assert_array_equal(mine, theirs[name], err_msg=name)
 
 
 def test_a_run_without_the_signal_model_renders_its_offsets():

@@ -279,7 +279,7 @@ class SimulationResult:
     def findings(self) -> Optional[np.ndarray]:
         """For a run through the signal model (None otherwise): the timing findings by time,
         a structured array (time_ns, address, line, kind, message, source: the line's text;
-        line is -1 when the source cannot be read again)."""
+        line is 0 when the source cannot be read again)."""
         return self._run.findings
 
     def __reduce__(self):
