@@ -1,6 +1,8 @@
 """Assemble, check, simulate and plot examples/pulse_sequence.s with the vexa package.
 
-    python3 examples/pulse_sequence.py [timeline.png]
+    python3 examples/pulse_sequence.py [timeline.png [signals.png]]
+
+The signals picture goes beside the timeline unless its path is given.
 """
 
 import os
@@ -8,6 +10,7 @@ import pathlib
 import sys
 
 import matplotlib
+import numpy as np
 
 matplotlib.use("Agg")  # draw into a file, no window needed
 import vexa
@@ -31,5 +34,18 @@ print(run.listing()[["address", "count", "first_time_ns", "realtime_ns"]])
 plays = run.events[run.events["play_valid"]]
 assert len(plays) == 10 and set(plays["time_ns"][1:] - plays["time_ns"][:-1]) == {450}
 
+timeline = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else "timeline.png")
 ax = run.plot()
-ax.figure.savefig(sys.argv[1] if len(sys.argv) > 1 else "timeline.png", dpi=110, bbox_inches="tight")
+ax.figure.savefig(timeline, dpi=110, bbox_inches="tight")
+
+# The signals: the same run with the waveform table (wave1, wave2) and the output looped back
+# into the input 100 ns later, so that each acquisition sees the pulse it follows.
+with np.load(pathlib.Path(__file__).parent / "pulse_sequence.npz") as table:
+    waveforms = {int(name[len("wave"):]): table[name] for name in table.files}
+run = prog.simulate(waveforms=waveforms, input="loopback", loopback_delay_ns=100,
+                    integration_ns=100)
+print(run.acquisitions[0], len(run.findings), "findings")
+print(run.render(50, 53))
+paths, markers = run.plot(signals=True, window=(0, 1400))
+signals = sys.argv[2] if len(sys.argv) > 2 else timeline.with_name("signals.png")
+paths.figure.savefig(signals, dpi=110, bbox_inches="tight")

@@ -11,6 +11,12 @@ void init_programs(py::module_& m);
 void init_run_counts(py::module_& m);
 // Finished runs: events, log text, listing and timeline.
 void init_runs(py::module_& m);
+// The tables and settings of the signal model, from Python values.
+void init_signal_setup(py::module_& m);
+// What the signal layer gives about a finished run: rendered windows, acquisitions, findings.
+void init_signals(py::module_& m);
+// Finished runs as plain values and back, for pickling.
+void init_run_state(py::module_& m);
 // Runs in the background that hand their events over in chunks.
 void init_streams(py::module_& m);
 // The timeline's lanes, their names and colours, and the kind of each event.

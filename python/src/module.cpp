@@ -27,7 +27,10 @@ PYBIND11_MODULE(_vexa, m) {
 
     vexa_py::init_programs(m);
     vexa_py::init_run_counts(m);
+    vexa_py::init_signal_setup(m);
     vexa_py::init_runs(m);
+    vexa_py::init_signals(m);
+    vexa_py::init_run_state(m);
     vexa_py::init_streams(m);
     vexa_py::init_lanes(m);
 }

@@ -4,6 +4,7 @@
 #include "bindings.h"
 #include "records_array.h"
 #include "run.h"
+#include "signals.h"
 #include "text.h"
 
 #include "assembler/seq_event_writer.h"
@@ -12,29 +13,47 @@
 
 #include <deque>
 #include <memory>
+#include <optional>
 #include <utility>
 
 namespace vexa_py {
 
-Run::Run(ProgramPtr program, RunCounts counts, py::array events,
-         std::vector<SeqSim::AddressProfile> profile)
+Run::Run(ProgramPtr program, RunCounts counts, py::array events, bool keptEvents,
+         std::vector<SeqSim::AddressProfile> profile, RunSignals signals)
     : m_program(std::move(program)), m_counts(std::move(counts)), m_events(std::move(events)),
       m_records(static_cast<const char*>(m_events.data())),
-      m_count(static_cast<size_t>(m_events.size())), m_profile(std::move(profile)) {
+      m_count(static_cast<size_t>(m_events.size())), m_keptEvents(keptEvents),
+      m_profile(std::move(profile)), m_signals(std::move(signals)) {
     m_events.attr("flags").attr("writeable") = false;
+    if (!m_signals.setup) {
+        // No tables and the default settings, made once: runs without signals are the many.
+        static const SignalSetupPtr s_none = std::make_shared<const SignalSetup>();
+        m_signals.setup = s_none;
+    }
 }
 
 namespace {
 
 // `keepEvents` false runs with a sink that keeps nothing: the counters and the listing alone.
-std::shared_ptr<Run> simulate(const ProgramPtr& program, int maxInstructions, bool keepEvents) {
+// With a signal setup the run also goes through the signal layer, beside the events.
+std::shared_ptr<Run> simulate(const ProgramPtr& program, int maxInstructions, bool keepEvents,
+                              SignalSetupPtr setup) {
     RunCounts counts;
     std::vector<SeqSim::AddressProfile> profile;
     RecordSink sink(program->layout());
     seq_discard_sink discard;
+    seq_event_sink* kept = keepEvents ? static_cast<seq_event_sink*>(&sink) : &discard;
+    SignalResults signalResults;
+    std::optional<seq_signal_sink> signals;
+    seq_event_tee tee;
+    if (setup) {
+        signals.emplace(setup->tables, setup->settings, &signalResults.findings);
+        tee.add(kept);
+        tee.add(&*signals);
+    }
     withProgram(*program, [&](seq& driver) {
         seq_sim& simulator = *driver.rt_simulator();
-        simulator.set_event_sink(keepEvents ? static_cast<seq_event_sink*>(&sink) : &discard);
+        simulator.set_event_sink(signals ? &tee : kept);
         simulator.setProfiling(true);
         UIStr message;
         bool failed = true;
@@ -47,9 +66,17 @@ std::shared_ptr<Run> simulate(const ProgramPtr& program, int maxInstructions, bo
         simulator.set_event_sink(nullptr);
         counts.take(simulator, failed, std::move(message));
         profile = simulator.profile();
+        if (signals)
+            signalResults.take(*signals, *program);
     });
     py::array events = adoptRecords(program->layout(), sink.records());
-    return std::make_shared<Run>(program, std::move(counts), std::move(events), std::move(profile));
+    RunSignals runSignals{std::move(setup)};
+    if (signals) {
+        runSignals.acquisitions = acquisitionsDict(signalResults.acquisitions);
+        runSignals.findings = findingsArray(signalResults);
+    }
+    return std::make_shared<Run>(program, std::move(counts), std::move(events), keepEvents,
+                                 std::move(profile), std::move(runSignals));
 }
 
 py::str logText(const Run& run) {

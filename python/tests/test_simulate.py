@@ -125,3 +125,5 @@ def test_readme_example_runs(tmp_path):
     assert out.returncode == 0, out.stderr
     assert "generated.s:2:5: 'Syntax error: Instruction wait argument 1" in out.stdout
     assert (tmp_path / "t.png").read_bytes().startswith(b"\x89PNG")
+    assert "[(0, 10, 0.16905254, 0.00018435)] 0 findings" in out.stdout  # the averages
+    assert (tmp_path / "signals.png").read_bytes().startswith(b"\x89PNG")

@@ -6,6 +6,10 @@
     run.events                              # numpy structured array, one record per event
     run.listing()                           # per instruction: count and real-time figures
 
+    run = prog.simulate(waveforms={1: samples}, input="loopback", integration_ns=100)
+    run.render(0, 2000)                     # Signals: time_ns, path0, path1, markers
+    run.acquisitions, run.findings          # {acq_idx: bins}, timing findings
+
 Assembly errors raise AssemblyError, whose diagnostics give each error's position and text.
 Long calls release the interpreter lock, so programs can be assembled and simulated in
 several threads at once; each Program owns its own processor model.
@@ -28,6 +32,7 @@ __all__ = [
     "Diagnostic",
     "EventIterator",
     "Program",
+    "Signals",
     "SimulationResult",
     "assemble",
     "assemble_file",
@@ -69,6 +74,16 @@ class AssemblyError(ValueError):
 
     def __str__(self) -> str:
         return self.report
+
+
+class Signals(NamedTuple):
+    """A window of a run's output, one sample per ns: time_ns (int64), the two output paths
+    path0 and path1 (float32) and the four marker lines as the bits of markers (uint8)."""
+
+    time_ns: np.ndarray
+    path0: np.ndarray
+    path1: np.ndarray
+    markers: np.ndarray
 
 
 def set_log_level(name: str) -> None:
@@ -178,13 +193,50 @@ class Program:
         """The text that vexadis writes; labels=False gives that of vexadis -n."""
         return self._core.disassemble(bool(labels))
 
-    def simulate(self, max_instructions: int = 1_000_000, events: bool = True) -> "SimulationResult":
+    def simulate(
+        self,
+        max_instructions: int = 1_000_000,
+        events: bool = True,
+        *,
+        waveforms=None,
+        weights=None,
+        input=None,
+        integration_ns: Optional[int] = None,
+        loopback_delay_ns: Optional[int] = None,
+        nco_hz: Optional[float] = None,
+        queue_depth: Optional[int] = None,
+        start_delay_ns: Optional[int] = None,
+        classical_ns: Optional[int] = None,
+    ) -> "SimulationResult":
         """Runs the program from address 0 until stop, an error or the budget.
 
         events=False keeps no event (the result's events are empty): the counters and the
         listing of a long run without the memory of its events.
+
+        Given tables or any signal setting, the run also goes through the signal model, which
+        gives its acquisitions and findings: waveforms (indices 0 to 1023) and weights (0 to
+        63) as dicts {index: samples} or sequences of sample arrays (None for an absent
+        entry), samples in [-1, 1]; input "zero", "loopback" or an array of input samples
+        (1-D for both paths, or of shape (2, N)); the settings integration_ns,
+        loopback_delay_ns, nco_hz, queue_depth, start_delay_ns and classical_ns (None keeps
+        the default). A bad entry or setting raises TypeError or ValueError naming it.
         """
-        run = _vexa.simulate(self._core, _budget(max_instructions), bool(events))
+        setup = None
+        if not (waveforms is None and weights is None and input is None
+                and integration_ns is None and loopback_delay_ns is None and nco_hz is None
+                and queue_depth is None and start_delay_ns is None and classical_ns is None):
+            settings = {
+                "input": input,
+                "integration_ns": integration_ns,
+                "loopback_delay_ns": loopback_delay_ns,
+                "nco_hz": nco_hz,
+                "queue_depth": queue_depth,
+                "start_delay_ns": start_delay_ns,
+                "classical_ns": classical_ns,
+            }
+            settings = {name: value for name, value in settings.items() if value is not None}
+            setup = _vexa.SignalSetup(waveforms, weights, settings)
+        run = _vexa.simulate(self._core, _budget(max_instructions), bool(events), setup)
         return SimulationResult(self, run)
 
     def iter_events(
@@ -216,6 +268,22 @@ class SimulationResult:
         self.realtime_cycles: int = counts.realtime_cycles
         # Read-only: the other views of the run are made from these records.
         self.events: np.ndarray = run.events
+
+    @property
+    def acquisitions(self) -> Optional[dict[int, np.ndarray]]:
+        """For a run through the signal model (None otherwise): per acquisition index its bins
+        by bin index, a structured array (bin, count, path0, path1: the averages)."""
+        return self._run.acquisitions
+
+    @property
+    def findings(self) -> Optional[np.ndarray]:
+        """For a run through the signal model (None otherwise): the timing findings by time,
+        a structured array (time_ns, address, line, kind, message, source: the line's text;
+        line is 0 when the source cannot be read again)."""
+        return self._run.findings
+
+    def __reduce__(self):
+        return (_restore_result, (self.program, _vexa.run_state(self._run)))
 
     def __repr__(self) -> str:
         outcome = "completed" if self.completed else f"interrupted: {self.message}"
@@ -251,11 +319,40 @@ class SimulationResult:
         heading = self.program.filename if title is None else title
         self._run.save_svg(_path_bytes(path), _source_bytes(heading))
 
-    def plot(self, ax=None):
-        """Draws the timeline's lanes with matplotlib; returns the Axes."""
+    def render(self, start_ns: int, stop_ns: int) -> Signals:
+        """The output of [start_ns, stop_ns), rendered from the events with the run's tables
+        and settings (without them: no waveforms, the default settings).
+
+        Raises ValueError for a window that ends before it starts or is too large to hold
+        (render it in parts then).
+        """
+        return Signals(*self._run.render(int(start_ns), int(stop_ns)))
+
+    def acquisition_windows(self) -> np.ndarray:
+        """Per acquisition its input window: time_ns, length0 and length1 (per path, in ns),
+        acq_idx and bin_idx."""
+        return self._run.acquisition_windows()
+
+    def plot(self, ax=None, signals: bool = False, window=None):
+        """Draws the timeline's lanes with matplotlib; returns the Axes.
+
+        signals=True draws the rendered output instead: both paths with the acquisition
+        windows, and the marker lines, over window=(start_ns, stop_ns) (by default the whole
+        run); ax is then a pair of Axes or None, and the pair is returned.
+        """
+        if signals:
+            from .plot import plot_signals
+
+            return plot_signals(self, window, ax)
+        if window is not None:
+            raise ValueError("window applies to signals=True")
         from .plot import plot_timeline
 
         return plot_timeline(self, ax)
+
+
+def _restore_result(program: Program, state) -> SimulationResult:
+    return SimulationResult(program, _vexa.restore_run(program._core, state))
 
 
 class EventIterator:
