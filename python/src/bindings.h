@@ -19,6 +19,8 @@ void init_signals(py::module_& m);
 void init_run_state(py::module_& m);
 // Runs in the background that hand their events over in chunks.
 void init_streams(py::module_& m);
+// The HTML report of a finished run.
+void init_report(py::module_& m);
 // The timeline's lanes, their names and colours, and the kind of each event.
 void init_lanes(py::module_& m);
 

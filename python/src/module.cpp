@@ -33,4 +33,5 @@ PYBIND11_MODULE(_vexa, m) {
     vexa_py::init_run_state(m);
     vexa_py::init_streams(m);
     vexa_py::init_lanes(m);
+    vexa_py::init_report(m);
 }

@@ -45,7 +45,7 @@ def test_run_equals_vexasim(path, budget, tmp_path):
     listing = tmp_path / ("l.csv" if as_csv_listing else "l.txt")
     tool = run_tool(
         "vexasim", "-m", budget, "--events", tmp_path / "e.csv", "--listing", listing,
-        "--svg", tmp_path / "t.svg", path,
+        "--svg", tmp_path / "t.svg", "--html", tmp_path / "t.html", path,
     )
     run = prog.simulate(max_instructions=budget)
     assert run.completed == (tool.returncode == 0)
@@ -62,6 +62,8 @@ def test_run_equals_vexasim(path, budget, tmp_path):
 
     run.save_svg(tmp_path / "mine.svg")
     assert (tmp_path / "mine.svg").read_bytes() == (tmp_path / "t.svg").read_bytes()
+    run.save_html(tmp_path / "mine.html")
+    assert (tmp_path / "mine.html").read_bytes() == (tmp_path / "t.html").read_bytes()
 
 
 def test_listing_array_holds_the_csv_figures():

@@ -319,6 +319,12 @@ class SimulationResult:
         heading = self.program.filename if title is None else title
         self._run.save_svg(_path_bytes(path), _source_bytes(heading))
 
+    def save_html(self, path, title: Optional[str] = None) -> None:
+        """Writes the self-contained HTML report that vexasim --html writes: the timed listing,
+        the zoomable timeline, the event table, the counters and the outcome."""
+        heading = self.program.filename if title is None else title
+        _vexa.save_html(self._run, _path_bytes(path), _source_bytes(heading))
+
     def render(self, start_ns: int, stop_ns: int) -> Signals:
         """The output of [start_ns, stop_ns), rendered from the events with the run's tables
         and settings (without them: no waveforms, the default settings).
