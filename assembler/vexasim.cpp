@@ -130,6 +130,7 @@ int parseOptions(int argc, char* argv[], Options& options) {
     const int status = commandLine.parse(argc, argv);
     options.inputfile = commandLine.inputfile();
     options.isImage = endsWith(options.inputfile, ".hex");
+    options.signals.report = !options.htmlFile.empty();
     if (status == seq_cmdline::s_run && !options.signals.complete())
         return 2;
     return status;
@@ -226,6 +227,8 @@ public:
         StringOutput listingText;
         listing.writeText(listingText, simulator.profile());
         m_report->setListing(listingText.text());
+        if (options.signals.given)
+            m_signals.fillReport(*m_report);
         const SeqProcessor& processor = *driver.processor();
         m_report->setOutcome({m_failed, m_failure, simulator.numInstructions(),
                               simulator.classicalTick(), simulator.realtimeTick(),

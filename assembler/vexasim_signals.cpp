@@ -226,6 +226,8 @@ public:
         const char* kind = seq_finding_kind_name(finding.kind);
         std::fprintf(stderr, "%s:%u: %s: %s\n", m_program.c_str(), line, kind,
                      finding.message.c_str());
+        if (m_keep && m_rows.size() < s_reportFindings)
+            m_rows.push_back({finding.time_ns, finding.address, line, kind, finding.message});
         if (!m_writing)
             return;
         m_csv.append(std::to_string(finding.time_ns) + ',' + std::to_string(finding.address) + ',' +
@@ -241,9 +243,14 @@ public:
         return true;
     }
     uint64_t count() const { return m_count; }
+    // Keeps the first findings for the report.
+    void keep() { m_keep = true; }
+    const std::vector<seq_html_report::FindingRow>& rows() const { return m_rows; }
 
 private:
     std::string m_program;
+    bool m_keep = false;
+    std::vector<seq_html_report::FindingRow> m_rows;
     std::vector<uint32_t> m_lineOfAddress;
     FileOutput m_csv;
     bool m_writing = false;
@@ -304,6 +311,64 @@ public:
 
 private:
     std::FILE* m_files[3] = {nullptr, nullptr, nullptr};
+};
+
+// The window of the report: the rendered samples folded into columns as they come, each
+// passed on to the archive's spool when there is one; the end of the run trims it.
+class SignalRun::ReportWindow : public seq_signal_chunk_consumer, public seq_event_sink {
+public:
+    ReportWindow(uint64_t start, uint64_t stop, Spool* spool) : m_spool(spool) {
+        m_window.start_ns = start;
+        m_window.step_ns = (stop - start + s_reportColumns - 1) / s_reportColumns;
+        const uint64_t columns = (stop - start + m_window.step_ns - 1) / m_window.step_ns;
+        for (int path = 0; path < 2; ++path) {
+            m_window.low[path].assign(columns, 1.0f);
+            m_window.high[path].assign(columns, -1.0f);
+        }
+        m_window.markers.assign(columns, 0);
+    }
+    void chunk(const seq_signal_chunk& chunk) override {
+        if (m_spool != nullptr)
+            m_spool->chunk(chunk);
+        const float* values[2] = {chunk.path0, chunk.path1};
+        for (size_t i = 0; i < chunk.size; ++i) {
+            const uint64_t column = (chunk.start_ns + i - m_window.start_ns) / m_window.step_ns;
+            for (int path = 0; path < 2; ++path) {
+                m_window.low[path][column] = std::min(m_window.low[path][column], values[path][i]);
+                m_window.high[path][column] =
+                    std::max(m_window.high[path][column], values[path][i]);
+            }
+            m_window.markers[column] |= chunk.markers[i];
+        }
+    }
+    void begin() override { m_end = 0; }
+    void event(const rt_info& entry, address_t) override {
+        m_end = std::max(m_end, entry.time_ns + entry.duration_ns);
+    }
+    // The window, ending with the run when `trim`.
+    seq_html_report::SignalWindow window(bool trim) const {
+        seq_html_report::SignalWindow window = m_window;
+        if (trim) {
+            const uint64_t end = std::max<uint64_t>(m_end, 1);
+            const uint64_t columns =
+                end <= window.start_ns
+                    ? 0
+                    : (end - window.start_ns + window.step_ns - 1) / window.step_ns;
+            if (columns < window.markers.size()) {
+                for (int path = 0; path < 2; ++path) {
+                    window.low[path].resize(columns);
+                    window.high[path].resize(columns);
+                }
+                window.markers.resize(columns);
+            }
+        }
+        return window;
+    }
+
+private:
+    Spool* m_spool;
+    seq_html_report::SignalWindow m_window;
+    uint64_t m_end = 0;
 };
 
 SignalRun::SignalRun() = default;
@@ -393,8 +458,19 @@ bool SignalRun::open(const SignalOptions& options, const std::string& inputfile,
                 logError("Could not create a temporary file for the window");
                 return false;
             }
-            m_sink->render_window(options.window->first, options.window->second, *m_spool);
         }
+        if (options.report) {
+            m_findings->keep();
+            if (tables->has_waveforms()) {
+                const auto [start, stop] =
+                    options.window.value_or(std::pair<uint64_t, uint64_t>{0, s_reportColumns});
+                m_reportWindow = std::make_unique<ReportWindow>(start, stop, m_spool.get());
+                m_sink->render_window(start, stop, *m_reportWindow);
+                sinks.add(m_reportWindow.get());
+            }
+        }
+        if (m_spool && !m_reportWindow)
+            m_sink->render_window(options.window->first, options.window->second, *m_spool);
     } catch (const std::exception& error) {
         logError(error.what());
         return false;
@@ -484,6 +560,12 @@ SignalRun::envelope(const seq_timeline::log_t& log) const {
         renderer.event(entry);
     renderer.finish();
     return outline;
+}
+
+void SignalRun::fillReport(seq_html_report& report) const {
+    report.setFindings(m_findings->rows(), m_findings->count());
+    if (m_reportWindow)
+        report.setSignalWindow(m_reportWindow->window(!m_options->window.has_value()));
 }
 
 uint64_t SignalRun::findings() const {

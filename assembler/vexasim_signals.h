@@ -5,6 +5,7 @@
 
 #include "assembler/seq_event_sink.h"
 #include "base/utils/FileOutput.h"
+#include "formats/seq_html_report.h"
 #include "formats/seq_timeline.h"
 #include "signals/seq_findings.h"
 #include "signals/seq_signal_settings.h"
@@ -29,7 +30,8 @@ struct SignalOptions {
     std::string inputFile; // samples for --input FILE.npy
     bool check = false;
     seq_signal_settings settings;
-    bool given = false; // any signal option: the signal layer runs
+    bool given = false;  // any signal option: the signal layer runs
+    bool report = false; // the findings and a window of the output go into the HTML report
 
     // The longest window of --signals, 2^32 samples (36 GiB in the archive).
     static constexpr uint64_t s_maxWindow = uint64_t{1} << 32;
@@ -58,14 +60,24 @@ public:
     // waveforms.
     std::shared_ptr<const seq_timeline::envelope> envelope(const seq_timeline::log_t& log) const;
     uint64_t findings() const;
+    // Gives `report` the findings and, with waveforms, the window of the output: the one of
+    // --window, else the first 100 us of the run.
+    void fillReport(seq_html_report& report) const;
+
+    // The report's window has at most this many columns; a longer one folds several samples
+    // into each.
+    static constexpr uint64_t s_reportColumns = 100000;
+    static constexpr size_t s_reportFindings = 10000; // the first ones only
 
 private:
     class Findings;
     class Spool;
+    class ReportWindow;
 
     const SignalOptions* m_options = nullptr;
     std::unique_ptr<Findings> m_findings;
     std::unique_ptr<Spool> m_spool;
+    std::unique_ptr<ReportWindow> m_reportWindow;
     std::unique_ptr<seq_signal_sink> m_sink;
     std::shared_ptr<const seq_signal_tables> m_tables;
     seq_signal_settings m_settings;

@@ -4,6 +4,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <array>
 #include <cinttypes>
 #include <cstdio>
@@ -245,7 +246,7 @@ document.body.dataset.ready = 'true';
 });
 )JS";
 
-constexpr std::string_view kBody = R"HTML(</head>
+constexpr std::string_view kBodyTop = R"HTML(</head>
 <body>
 <h1 id="title"></h1>
 <p class="muted">vexasim report</p>
@@ -257,11 +258,121 @@ constexpr std::string_view kBody = R"HTML(</head>
 <div class="bar"><button id="zoom-in" type="button">Zoom in</button><button id="zoom-out" type="button">Zoom out</button><button id="zoom-fit" type="button">Fit</button><span class="muted">Wheel zooms, drag or shift+wheel pans, a click selects an event.</span></div>
 <canvas id="timeline" aria-label="Timeline of the real-time events"></canvas>
 <p id="selection" class="muted"></p>
-<h2>Events <span id="event-count" class="muted"></span></h2>
+)HTML";
+
+constexpr std::string_view kBodyRest =
+    R"HTML(<h2>Events <span id="event-count" class="muted"></span></h2>
 <div id="events" tabindex="0" aria-label="Real-time events"><div id="spacer"></div><table id="event-table"><thead id="event-head"></thead><tbody id="event-rows"></tbody></table></div>
 <h2>Timed listing</h2>
 <pre id="listing"></pre>
 )HTML";
+
+// The part of the page a run with the signal layer adds: its findings and a window of its
+// output. It has a style, a script and a JSON element of its own, "vexa-signals".
+constexpr std::string_view kSignalStyle = R"CSS(
+#findings{max-height:300px;overflow:auto;border:1px solid #ddd}
+#findings table{border-collapse:collapse;font:12px ui-monospace,monospace}
+#findings td,#findings th{padding:0 8px;height:20px;white-space:nowrap;text-align:left}
+#findings th{position:sticky;top:0;background:#eee}
+#signals{width:100%;height:260px;border:1px solid #ddd;display:block}
+)CSS";
+
+constexpr std::string_view kSignalBody =
+    R"HTML(<h2>Findings <span id="finding-count" class="muted"></span></h2>
+<div id="findings" aria-label="Timing findings"><table><thead><tr><th>time_ns</th><th>address</th><th>line</th><th>kind</th><th>message</th></tr></thead><tbody id="finding-rows"></tbody></table></div>
+<h2>Signals <span id="signal-window" class="muted"></span></h2>
+<canvas id="signals" aria-label="Both output paths and the markers"></canvas>
+)HTML";
+
+constexpr std::string_view kSignalScript = R"JS(
+'use strict';
+(async () => {
+const $ = (id) => document.getElementById(id);
+const s = JSON.parse($('vexa-signals').textContent);
+const f = s.findings;
+$('finding-count').textContent = f.total === f.rows.length ? f.total + ' findings'
+  : 'the first ' + f.rows.length + ' of ' + f.total + ' findings';
+const rows = $('finding-rows');
+for (const row of f.rows) {
+  const tr = document.createElement('tr');
+  for (const value of row) { const td = document.createElement('td'); td.textContent = String(value); tr.append(td); }
+  rows.append(tr);
+}
+const w = s.window, cv = $('signals');
+if (!w) { cv.hidden = true; $('signal-window').textContent = 'no waveforms'; document.body.dataset.signals = 'ready'; return; }
+async function inflate(b64) {
+  const bin = atob(b64), bytes = new Uint8Array(bin.length);
+  for (let i = 0; i < bin.length; ++i) bytes[i] = bin.charCodeAt(i);
+  const stream = new Blob([bytes]).stream().pipeThrough(new DecompressionStream('deflate'));
+  return new Response(stream).arrayBuffer();
+}
+const n = w.columns;
+const column = async (b64, Type) => {
+  const a = new Type(n ? await inflate(b64) : new ArrayBuffer(0));
+  if (a.length !== n) throw new Error('the signal window is damaged');
+  return a;
+};
+const low = [await column(w.low0, Float32Array), await column(w.low1, Float32Array)];
+const high = w.step > 1 ? [await column(w.high0, Float32Array), await column(w.high1, Float32Array)] : low;
+const mrk = await column(w.markers, Uint8Array);
+const stop = w.start + n * w.step;
+$('signal-window').textContent = w.start + ' to ' + stop + ' ns' + (w.step > 1 ? ', ' + w.step + ' ns a column' : '');
+const ctx = cv.getContext('2d'), LEFT = 100, TOP = 8, PH = 80, MH = 11, GAP = 6;
+function draw() {
+  const dpr = window.devicePixelRatio || 1, W = cv.clientWidth, H = cv.clientHeight;
+  cv.width = Math.round(W * dpr); cv.height = Math.round(H * dpr);
+  ctx.setTransform(dpr, 0, 0, dpr, 0, 0);
+  ctx.clearRect(0, 0, W, H);
+  ctx.font = '10px sans-serif'; ctx.textBaseline = 'middle';
+  const PW = Math.max(10, W - LEFT - 10), first = (px) => Math.floor(px * n / PW);
+  const label = (text, y) => { ctx.fillStyle = '#222'; ctx.textAlign = 'right'; ctx.fillText(text, LEFT - 8, y); };
+  for (let p = 0; p < 2; ++p) {
+    const y0 = TOP + p * (PH + GAP), Y = (v) => y0 + (1 - Math.max(-1, Math.min(1, v))) * PH / 2;
+    ctx.fillStyle = '#f4f4f4'; ctx.fillRect(LEFT, y0, PW, PH);
+    ctx.fillStyle = '#ccc'; ctx.fillRect(LEFT, y0 + PH / 2, PW, 1);
+    label('path ' + p, y0 + PH / 2);
+    ctx.fillStyle = p ? '#59a14f' : '#4e79a7';
+    for (let px = 0; px < PW; ++px) {
+      const a = first(px), b = Math.max(a + 1, first(px + 1));
+      if (a >= n) break;
+      let lo = Infinity, hi = -Infinity;
+      for (let i = a; i < b && i < n; ++i) { lo = Math.min(lo, low[p][i]); hi = Math.max(hi, high[p][i]); }
+      const top = Y(hi);
+      ctx.fillRect(LEFT + px, top, 1, Math.max(1, Y(lo) - top));
+    }
+  }
+  const my = TOP + 2 * (PH + GAP);
+  for (let bit = 0; bit < 4; ++bit) {
+    const y = my + bit * (MH + 2);
+    ctx.fillStyle = '#f4f4f4'; ctx.fillRect(LEFT, y, PW, MH);
+    label('marker ' + bit, y + MH / 2);
+    ctx.fillStyle = '#e15759';
+    for (let px = 0; px < PW; ++px) {
+      const a = first(px), b = Math.max(a + 1, first(px + 1));
+      if (a >= n) break;
+      let on = 0;
+      for (let i = a; i < b && i < n; ++i) on |= mrk[i];
+      if (on >> bit & 1) ctx.fillRect(LEFT + px, y, 1, MH);
+    }
+  }
+  const axisY = my + 4 * (MH + 2) + 2, span = stop - w.start;
+  const raw = span / 8, q = Math.pow(10, Math.floor(Math.log10(raw)));
+  const step = [1, 2, 5, 10].map((m) => m * q).find((v) => v >= raw);
+  ctx.fillStyle = '#444'; ctx.textAlign = 'center'; ctx.textBaseline = 'top';
+  for (let t = Math.ceil(w.start / step) * step; t <= stop; t += step) {
+    const x = LEFT + (t - w.start) * PW / span; ctx.fillRect(x, axisY, 1, 5);
+    ctx.fillText(t + ' ns', x, axisY + 7);
+  }
+}
+draw();
+window.addEventListener('resize', draw);
+document.body.dataset.signals = 'ready';
+})().catch((error) => {
+  const p = document.getElementById('error');
+  p.textContent = 'The signals of this report could not be shown: ' + error.message;
+  p.hidden = false;
+});
+)JS";
 
 // SHA-256 of a text, for the hashes in the policy.
 std::array<uint8_t, 32> sha256(std::string_view text) {
@@ -373,6 +484,24 @@ void appendJsonString(TextOutput& out, std::string_view text) {
 
 void appendNumber(TextOutput& out, uint64_t value) {
     out.append(std::to_string(value));
+}
+
+// The bytes of `values`, little-endian, deflated at once.
+template <typename T> std::string deflated(const std::vector<T>& values) {
+    std::string bytes(values.size() * sizeof(T), '\0');
+    for (size_t i = 0; i < values.size(); ++i) {
+        uint64_t bits = 0;
+        std::memcpy(&bits, &values[i], sizeof(T));
+        for (size_t j = 0; j < sizeof(T); ++j)
+            bytes[i * sizeof(T) + j] = static_cast<char>(bits >> (8 * j));
+    }
+    uLongf size = compressBound(static_cast<uLong>(bytes.size()));
+    std::string packed(size, '\0');
+    compress2(reinterpret_cast<Bytef*>(packed.data()), &size,
+              reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uLong>(bytes.size()),
+              Z_BEST_COMPRESSION);
+    packed.resize(size);
+    return packed;
 }
 
 std::string microseconds(uint64_t ticks, double clockMHz) {
@@ -550,7 +679,24 @@ void seq_html_report::end() {
         column->finish();
 }
 
+void seq_html_report::setFindings(std::vector<FindingRow> rows, uint64_t total) {
+    m_findings = std::move(rows);
+    m_findingTotal = std::max<uint64_t>(total, m_findings.size());
+    m_hasFindings = true;
+}
+
+void seq_html_report::setSignalWindow(SignalWindow window) {
+    m_window = std::move(window);
+    m_window.step_ns = std::max<uint64_t>(m_window.step_ns, 1);
+    for (int path = 0; path < 2; ++path) {
+        m_window.low[path].resize(m_window.markers.size());
+        m_window.high[path].resize(m_window.markers.size());
+    }
+    m_hasWindow = true;
+}
+
 void seq_html_report::write(TextOutput& out) const {
+    const bool signals = m_hasFindings || m_hasWindow;
     const auto hash = [](std::string_view text) {
         const auto digest = sha256(text);
         return "'sha256-" +
@@ -562,13 +708,29 @@ void seq_html_report::write(TextOutput& out) const {
                "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; "
                "base-uri 'none'; form-action 'none'; script-src ");
     out.append(hash(kScript));
+    if (signals) {
+        out.append(' ');
+        out.append(hash(kSignalScript));
+    }
     out.append("; style-src ");
     out.append(hash(kStyle));
+    if (signals) {
+        out.append(' ');
+        out.append(hash(kSignalStyle));
+    }
     out.append("\">\n<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                "<title>vexasim report</title>\n<style>");
     out.append(kStyle);
     out.append("</style>\n");
-    out.append(kBody);
+    if (signals) {
+        out.append("<style>");
+        out.append(kSignalStyle);
+        out.append("</style>\n");
+    }
+    out.append(kBodyTop);
+    if (signals)
+        out.append(kSignalBody);
+    out.append(kBodyRest);
 
     out.append("<script type=\"application/json\" id=\"vexa-data\">{\"title\":");
     appendJsonString(out, m_title);
@@ -609,7 +771,59 @@ void seq_html_report::write(TextOutput& out) const {
     }
     out.append("]}</script>\n<script>");
     out.append(kScript);
-    out.append("</script>\n</body>\n</html>\n");
+    out.append("</script>\n");
+    if (signals)
+        writeSignals(out);
+    out.append("</body>\n</html>\n");
+}
+
+void seq_html_report::writeSignals(TextOutput& out) const {
+    out.append("<script type=\"application/json\" id=\"vexa-signals\">{\"findings\":{\"total\":");
+    appendNumber(out, m_findingTotal);
+    out.append(",\"rows\":[");
+    for (size_t i = 0; i < m_findings.size(); ++i) {
+        const FindingRow& row = m_findings[i];
+        out.append(i > 0 ? ",\n[" : "\n[");
+        appendNumber(out, row.time_ns);
+        out.append(',');
+        appendNumber(out, row.address);
+        out.append(',');
+        appendNumber(out, row.line);
+        out.append(',');
+        appendJsonString(out, row.kind);
+        out.append(',');
+        appendJsonString(out, row.message);
+        out.append(']');
+    }
+    out.append("]}");
+    if (m_hasWindow) {
+        const SignalWindow& w = m_window;
+        out.append(",\n\"window\":{\"start\":");
+        appendNumber(out, w.start_ns);
+        out.append(",\"step\":");
+        appendNumber(out, w.step_ns);
+        out.append(",\"columns\":");
+        appendNumber(out, w.markers.size());
+        const auto array = [&out](const char* name, const std::string& data) {
+            out.append(",\n\"");
+            out.append(name);
+            out.append("\":\"");
+            appendBase64(out, data);
+            out.append('"');
+        };
+        array("low0", deflated(w.low[0]));
+        array("low1", deflated(w.low[1]));
+        // One sample a column: the highest values are the lowest.
+        if (w.step_ns > 1) {
+            array("high0", deflated(w.high[0]));
+            array("high1", deflated(w.high[1]));
+        }
+        array("markers", deflated(w.markers));
+        out.append('}');
+    }
+    out.append("}</script>\n<script>");
+    out.append(kSignalScript);
+    out.append("</script>\n");
 }
 
 bool seq_html_report::save(const std::string& fileName, UIStr& message) const {

@@ -11,6 +11,9 @@
 // the program (file name, source, mnemonics, messages) travels as JSON in a non-executed
 // script element and is shown as text; a Content-Security-Policy forbids any network access
 // and allows only the page's own script and style, by their hashes.
+//
+// A run with the signal layer adds its timing findings as a table and a window of its output
+// (both paths and the markers) drawn on a canvas; without them the page is the same as ever.
 
 #include "assembler/seq_event_sink.h"
 #include "base/utils/TextOutput.h"
@@ -50,6 +53,27 @@ public:
     void setListing(std::string listingText) { m_listing = std::move(listingText); }
     void setOutcome(Outcome outcome) { m_outcome = std::move(outcome); }
 
+    // A timing finding of the run, as plain text.
+    struct FindingRow {
+        uint64_t time_ns = 0;
+        uint32_t address = 0;
+        uint32_t line = 0;
+        std::string kind;
+        std::string message;
+    };
+    // The findings to show; `total` counts them all when `rows` holds only the first ones.
+    void setFindings(std::vector<FindingRow> rows, uint64_t total);
+
+    // A window of the run's output from `start_ns`, in columns of `step_ns` samples each: the
+    // lowest and highest value of each path and the marker bits set anywhere in the column.
+    struct SignalWindow {
+        uint64_t start_ns = 0;
+        uint64_t step_ns = 1;
+        std::vector<float> low[2], high[2];
+        std::vector<uint8_t> markers;
+    };
+    void setSignalWindow(SignalWindow window);
+
     // The page; events are those of the latest completed run.
     void write(TextOutput& out) const;
     // Writes the page to a file; false with `message` set when it cannot be written.
@@ -58,9 +82,16 @@ public:
     class Column;
 
 private:
+    void writeSignals(TextOutput& out) const;
+
     std::string m_title;
     std::string m_listing;
     Outcome m_outcome;
+    bool m_hasFindings = false;
+    std::vector<FindingRow> m_findings;
+    uint64_t m_findingTotal = 0;
+    bool m_hasWindow = false;
+    SignalWindow m_window;
     std::vector<const char*> m_mnemonics; // by index, each once
     std::vector<std::unique_ptr<Column>> m_columns;
     rt_info m_previous;

@@ -20,12 +20,10 @@ std::string page(const seq_html_report& report) {
     return out.text();
 }
 
-// The bytes of a column: its base64 text decoded and inflated.
-std::string columnBytes(const std::string& html, const std::string& name) {
-    const std::regex column("\\{\"name\":\"" + name +
-                            "\",\"type\":\"[a-z0-9]+\",\"data\":\"([^\"]*)\"");
+// The bytes of the base64 text that `pattern`'s group matches, decoded and inflated.
+std::string inflated(const std::string& html, const std::string& pattern, const std::string& name) {
     std::smatch match;
-    if (!std::regex_search(html, match, column))
+    if (!std::regex_search(html, match, std::regex(pattern)))
         return "no column " + name;
     std::string packed;
     uint32_t bits = 0;
@@ -45,6 +43,12 @@ std::string columnBytes(const std::string& html, const std::string& name) {
         return "damaged column " + name;
     bytes.resize(size);
     return bytes;
+}
+
+// The bytes of an event column.
+std::string columnBytes(const std::string& html, const std::string& name) {
+    return inflated(
+        html, "\\{\"name\":\"" + name + "\",\"type\":\"[a-z0-9]+\",\"data\":\"([^\"]*)\"", name);
 }
 
 template <typename T> std::vector<T> values(const std::string& bytes) {
@@ -130,6 +134,39 @@ TEST(SeqHtmlReportTest, ColumnsHoldGapsDeltasAndMnemonicIndices) {
     EXPECT_EQ(values<int32_t>(columnBytes(html, "mrk")), (std::vector<int32_t>{0, 0, 0}));
 }
 
+TEST(SeqHtmlReportTest, FindingsAndSignalWindowTravelAsData) {
+    seq_html_report report("prog.s");
+    report.begin();
+    report.end();
+    report.setFindings({{550, 5, 10, "cut_short", kHostile}, {1000, 7, 12, kHostile, "m"}}, 3);
+    report.setSignalWindow({.start_ns = 100,
+                            .step_ns = 1,
+                            .low = {{0.5f, -1.0f}, {0.25f, 0.0f}},
+                            .high = {{}, {}},
+                            .markers = {1, 8}});
+    const std::string html = page(report);
+
+    const std::string escaped = "\\u003cimg src=x onerror=alert(1)\\u003e\\u003c/script\\u003e";
+    EXPECT_NE(html.find("id=\"vexa-signals\">{\"findings\":{\"total\":3,\"rows\":[\n"
+                        "[550,5,10,\"cut_short\",\"" +
+                        escaped),
+              std::string::npos);
+    EXPECT_NE(html.find("\n[1000,7,12,\"" + escaped), std::string::npos);
+    EXPECT_EQ(html.find("<img"), std::string::npos);
+    // Each part has its script and style, both allowed by their hashes.
+    EXPECT_TRUE(std::regex_search(html, std::regex("script-src 'sha256-[^']+' 'sha256-[^']+'; "
+                                                   "style-src 'sha256-[^']+' 'sha256-[^']+'\"")));
+    EXPECT_NE(html.find("\"window\":{\"start\":100,\"step\":1,\"columns\":2,"), std::string::npos);
+    const auto window = [&html](const std::string& name) {
+        return inflated(html, "\"" + name + "\":\"([^\"]*)\"", name);
+    };
+    EXPECT_EQ(values<float>(window("low0")), (std::vector<float>{0.5f, -1.0f}));
+    EXPECT_EQ(values<float>(window("low1")), (std::vector<float>{0.25f, 0.0f}));
+    EXPECT_EQ(window("markers"), std::string("\1\10", 2));
+    // With one sample a column the highest values are the lowest ones, and not repeated.
+    EXPECT_EQ(html.find("\"high0\""), std::string::npos);
+}
+
 class SeqHtmlReportToolTest : public ToolRunTest {};
 
 TEST_F(SeqHtmlReportToolTest, VexasimWritesTheRunWithItsListingAndCounters) {
@@ -149,6 +186,15 @@ TEST_F(SeqHtmlReportToolTest, VexasimWritesTheRunWithItsListingAndCounters) {
 
     const ToolRun unwritable = run(VEXASIM_PATH, "-l quiet --html no/such/dir/run.html prog.s");
     EXPECT_EQ(unwritable.status, 1);
+
+    // With the signal layer the findings come along; without waveforms there is no window.
+    const ToolRun checked = run(VEXASIM_PATH, "-l quiet --html run.html --check prog.s");
+    EXPECT_EQ(checked.status, 3) << checked.err;
+    const std::string withFindings = readFile(dir / "run.html");
+    EXPECT_NE(withFindings.find("{\"findings\":{\"total\":2,\"rows\":[\n[0,0,1,"
+                                "\"missing_waveform\",\"path 0: waveform 1 is not in the table\"]"),
+              std::string::npos);
+    EXPECT_EQ(withFindings.find("\"window\":"), std::string::npos);
 }
 
 } // namespace

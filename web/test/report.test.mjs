@@ -17,9 +17,10 @@ after(async () => {
   fs.rmSync(work, { recursive: true, force: true });
 });
 
-function report(name, source, budget = 1000000) {
+function report(name, source, budget = 1000000, options = []) {
   fs.writeFileSync(path.join(work, name), source);
-  execFileSync(path.join(tools, 'vexasim'), ['-l', 'quiet', '-m', String(budget), '--html', 'report.html', name], { cwd: work });
+  execFileSync(path.join(tools, 'vexasim'), ['-l', 'quiet', '-m', String(budget), '--html', 'report.html', ...options, name],
+    { cwd: work, stdio: ['ignore', 'ignore', 'ignore'] });
   return path.join(work, 'report.html');
 }
 
@@ -46,6 +47,20 @@ test('a report opens from file:// with its events and asks for nothing', async (
   assert.deepEqual(requests.filter((url) => !url.startsWith('file:')), []);
   assert.deepEqual(browser.foreign, []);
   await page.screenshot({ path: path.join(docs, 'web_report.png') });
+  await page.close();
+});
+
+test('with waveforms a report lists the findings and draws the output', async () => {
+  const source = fs.readFileSync(path.join(root, 'examples/pulse_sequence.s'), 'utf8');
+  fs.copyFileSync(path.join(root, 'examples/pulse_sequence.npz'), path.join(work, 'pulse_sequence.npz'));
+  const { page, errors } = await open(report('pulse_sequence.s', source, 1000000, ['--waveforms', 'pulse_sequence.npz']));
+  await page.waitForSelector('body[data-signals=ready]');
+  assert.deepEqual(errors, []);
+  assert.equal(await page.locator('#finding-count').textContent(), '9 findings');
+  assert.deepEqual(await page.locator('#finding-rows tr').first().locator('td').allTextContents(),
+    ['550', '5', '10', 'acquisition_overlap', 'window starts at 550 ns, before the window of the acquisition at 100 ns ends at 1100 ns']);
+  assert.equal(await page.locator('#signal-window').textContent(), '0 to 4500 ns');
+  if (process.env.VEXA_SCREENSHOT) await page.screenshot({ path: process.env.VEXA_SCREENSHOT, fullPage: true });
   await page.close();
 });
 
