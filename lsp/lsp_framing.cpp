@@ -1,19 +1,11 @@
 #include "lsp/lsp_framing.h"
 
+#include "base/utils/stringUtils.h"
+
 #include <cctype>
 #include <charconv>
 
 namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -33,7 +25,7 @@ size_t contentLength(std::string_view header) {
         const size_t colon = line.find(':');
         if (colon == std::string_view::npos)
             return std::string::npos;
-        if (!equalsIgnoringCase(trimmed(line.substr(0, colon)), "Content-Length"))
+        if (!equalIgnoringCase(trimmed(line.substr(0, colon)), "Content-Length"))
             continue;
         const std::string_view value = trimmed(line.substr(colon + 1));
         size_t parsed = 0;

@@ -226,3 +226,13 @@ std::out_of_range integerOutOfRangeError(std::string_view text, size_t bytes, bo
     return std::out_of_range(stringCat("Value '", text, "' is out of range for an ", bytes * 8,
                                        " bits ", isSigned ? "signed" : "unsigned", " integer"));
 }
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) noexcept {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}

@@ -218,6 +218,9 @@ inline bool convertPlainInteger(std::string_view text, int64_t& result) noexcept
     return true;
 }
 
+// Equality of two texts with letters compared regardless of case.
+bool equalIgnoringCase(std::string_view a, std::string_view b) noexcept;
+
 // Equality of two texts; names and labels are short, and comparing them in a few word loads
 // is quicker than calling memcmp.
 inline bool equalText(std::string_view a, std::string_view b) noexcept {

@@ -13,16 +13,6 @@ std::shared_ptr<const SourceLine> makeLine(const char* text, size_t length) {
     return std::make_shared<const SourceLine>(text ? text : "", text ? length : 0);
 }
 
-bool equalCaseInsensitive(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 } // namespace
 
 AsmToken::AsmToken(const line_ptr& line) noexcept
@@ -84,15 +74,15 @@ bool AsmToken::operator==(const char* text) const noexcept {
 }
 
 bool AsmToken::isEqualCaseInsensitive(const AsmToken& other) const noexcept {
-    return equalCaseInsensitive(view(), other.view());
+    return equalIgnoringCase(view(), other.view());
 }
 
 bool AsmToken::isEqualCaseInsensitive(const std::string& text) const noexcept {
-    return equalCaseInsensitive(view(), text);
+    return equalIgnoringCase(view(), text);
 }
 
 bool AsmToken::isEqualCaseInsensitive(const char* text) const noexcept {
-    return equalCaseInsensitive(view(), text ? std::string_view(text) : std::string_view());
+    return equalIgnoringCase(view(), text ? std::string_view(text) : std::string_view());
 }
 
 bool AsmToken::operator<(const AsmToken& other) const noexcept {

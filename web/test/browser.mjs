@@ -11,7 +11,9 @@ import { fileURLToPath } from 'node:url';
 export const root = path.resolve(path.dirname(fileURLToPath(import.meta.url)), '../..');
 export const site = path.resolve(process.env.VEXA_WEB_DIR || path.join(root, 'build-web'));
 export const tools = path.resolve(process.env.VEXA_TOOLS_DIR || path.join(root, 'build'));
-export const docs = path.join(root, 'docs');
+// The pictures the tests take go to the site folder, and to docs/ (the README's pictures) when
+// VEXA_SCREENSHOT_DIR names it: `VEXA_SCREENSHOT_DIR=../docs npm test`.
+export const docs = path.resolve(process.env.VEXA_SCREENSHOT_DIR || site);
 
 const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm' };
 
