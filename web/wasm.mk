@@ -8,7 +8,7 @@ export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
 LIBRARY := $(filter-out assembler/vexasm.cpp assembler/vexadis.cpp assembler/vexasim.cpp \
                         assembler/vexasim_signals.cpp, \
              $(wildcard base/*.cpp base/utils/*.cpp sequencer/*.cpp sequencer/*/*.cpp \
-                        assembler/*.cpp)) formats/seq_listing.cpp
+                        assembler/*.cpp signals/*.cpp)) formats/seq_listing.cpp
 SOURCES := $(LIBRARY) web/src/binding.cpp
 OBJECTS := $(SOURCES:%.cpp=$(OUT)/obj/%.o)
 

@@ -1,6 +1,8 @@
 // The library in the browser: a program assembled from text, with its words, hex text,
 // disassembly, diagnostics and report; a run of it with its events as typed arrays (one per
-// column), the timed listing and the counters. Results are plain JavaScript objects.
+// column), the timed listing and the counters; with waveform tables and signal settings, also
+// the run's timing findings, its acquisitions and windows of its output. Results are plain
+// JavaScript objects; bad input is a thrown Error whose message names it.
 #include "assembler/seq.h"
 #include "assembler/seq_event_sink.h"
 #include "assembler/seq_sim.h"
@@ -12,11 +14,21 @@
 #include "sequencer/asmparser/AsmErrorList.h"
 #include "sequencer/asmparser/AsmException.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
+#include "signals/seq_acquisitions.h"
+#include "signals/seq_findings.h"
+#include "signals/seq_signal_renderer.h"
+#include "signals/seq_signal_settings.h"
+#include "signals/seq_signal_sink.h"
+#include "signals/seq_signal_tables.h"
 
 #include <emscripten/bind.h>
 #include <emscripten/val.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -131,6 +143,217 @@ val diagnosticsOf(const AsmErrorList& errors) {
     return list;
 }
 
+// Signals: the tables and settings from a JavaScript object
+//   {waveforms: {index: samples}, weights: {index: samples},
+//    input: "zero" | "loopback" | samples (of both paths, one per ns from 0), integration_ns,
+//    loopback_delay_ns, nco_hz, queue_depth, start_delay_ns, classical_ns}
+// where samples are an Array of numbers or a typed array. Anything else throws
+// seq_signal_error naming the entry or setting.
+
+std::string quoted(const std::string& text) {
+    return '"' + text + '"';
+}
+
+// The samples of a table entry; `what` names it ("waveform 3").
+std::vector<double> samplesOf(const val& value, const std::string& what) {
+    static constexpr const char* typedArrays[] = {
+        "Float32Array", "Float64Array", "Int8Array",  "Uint8Array", "Uint8ClampedArray",
+        "Int16Array",   "Uint16Array",  "Int32Array", "Uint32Array"};
+    bool numbers = false;
+    if (val::global("Array").call<bool>("isArray", value)) {
+        const unsigned length = value["length"].as<unsigned>();
+        for (unsigned i = 0; i < length; ++i)
+            if (!value[i].isNumber())
+                throw seq_signal_error(what + ": sample " + std::to_string(i) + " is not a number");
+        numbers = true;
+    }
+    for (size_t i = 0; i < std::size(typedArrays) && !numbers; ++i)
+        numbers = value.instanceof (val::global(typedArrays[i]));
+    if (!numbers)
+        throw seq_signal_error(what +
+                               ": samples must be an Array of numbers or a typed array of them");
+    return emscripten::convertJSArrayToNumberVector<double>(value);
+}
+
+// Fills a table from an object {index: samples} (an Array of entries is one too); null and
+// undefined entries stay absent.
+template <class Set>
+void fillTable(const val& table, const char* tableName, const char* entryName, Set set) {
+    if (table.isNull() || table.isUndefined())
+        return;
+    if (table.typeOf().as<std::string>() != "object")
+        throw seq_signal_error(std::string(tableName) + " must be an object {index: samples}");
+    const val keys = val::global("Object").call<val>("keys", table);
+    const unsigned count = keys["length"].as<unsigned>();
+    for (unsigned i = 0; i < count; ++i) {
+        const std::string key = keys[i].as<std::string>();
+        int64_t index = 0;
+        const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), index);
+        if (key.empty() || error != std::errc() || end != key.data() + key.size())
+            throw seq_signal_error(std::string(tableName) + ": index " + quoted(key) +
+                                   " is not an integer");
+        const val entry = table[key];
+        if (entry.isNull() || entry.isUndefined())
+            continue;
+        const std::string what = std::string(entryName) + " " + std::to_string(index);
+        const std::vector<double> samples = samplesOf(entry, what);
+        set(index, std::span<const double>(samples));
+    }
+}
+
+// A whole number that JavaScript gives; values beyond int64 are clamped, so that the range
+// checks that follow name them.
+int64_t integerOf(const val& value, const std::string& name) {
+    if (!value.isNumber() || !val::global("Number").call<bool>("isInteger", value))
+        throw seq_signal_error(name + " must be an integer");
+    const double number = value.as<double>();
+    if (number >= 9.2e18)
+        return INT64_MAX;
+    if (number <= -9.2e18)
+        return INT64_MIN;
+    return static_cast<int64_t>(number);
+}
+
+struct SignalSetup {
+    std::shared_ptr<const seq_signal_tables> tables;
+    seq_signal_settings settings;
+};
+
+SignalSetup signalSetupOf(const val& options) {
+    if (options.typeOf().as<std::string>() != "object" ||
+        val::global("Array").call<bool>("isArray", options))
+        throw seq_signal_error("the signal options must be an object");
+    auto tables = std::make_shared<seq_signal_tables>();
+    seq_signal_settings settings;
+    int64_t* integers[] = {&settings.integration_ns, &settings.loopback_delay_ns,
+                           &settings.queue_depth, &settings.start_delay_ns, &settings.classical_ns};
+    static constexpr const char* integerNames[] = {"integration_ns", "loopback_delay_ns",
+                                                   "queue_depth", "start_delay_ns", "classical_ns"};
+    const val keys = val::global("Object").call<val>("keys", options);
+    const unsigned count = keys["length"].as<unsigned>();
+    for (unsigned i = 0; i < count; ++i) {
+        const std::string name = keys[i].as<std::string>();
+        const val value = options[name];
+        if (name == "waveforms") {
+            fillTable(value, "waveforms", "waveform",
+                      [&](int64_t index, auto samples) { tables->set_waveform(index, samples); });
+        } else if (name == "weights") {
+            fillTable(value, "weights", "weight",
+                      [&](int64_t index, auto samples) { tables->set_weight(index, samples); });
+        } else if (name == "input") {
+            if (value.isString()) {
+                settings.input = seq_signal_settings::parse_input(value.as<std::string>());
+            } else {
+                const std::vector<double> samples = samplesOf(value, "input");
+                settings.set_input_samples(std::span<const double>(samples));
+            }
+        } else if (name == "nco_hz") {
+            if (!value.isNumber())
+                throw seq_signal_error("nco_hz must be a number");
+            settings.nco_hz = value.as<double>();
+        } else {
+            const auto* known = std::find(std::begin(integerNames), std::end(integerNames), name);
+            if (known == std::end(integerNames))
+                throw seq_signal_error("unknown signal setting " + quoted(name));
+            *integers[known - std::begin(integerNames)] = integerOf(value, name);
+        }
+    }
+    settings.validate();
+    return {std::move(tables), settings};
+}
+
+// Keeps the findings of a run up to a limit, counting them all.
+class FindingList : public seq_finding_sink {
+public:
+    explicit FindingList(uint64_t limit) : m_limit(limit) {}
+
+    void finding(const seq_finding& finding) override {
+        if (++m_count <= m_limit)
+            m_list.finding(finding);
+    }
+
+    // By time, then address.
+    val toJs() const {
+        val findings = val::array();
+        for (const seq_finding& finding : m_list.sorted()) {
+            val f = val::object();
+            f.set("time_ns", static_cast<double>(finding.time_ns));
+            f.set("address", finding.address);
+            f.set("kind", std::string(seq_finding_kind_name(finding.kind)));
+            f.set("message", finding.message);
+            findings.call<void>("push", f);
+        }
+        return findings;
+    }
+    uint64_t count() const { return m_count; }
+
+private:
+    uint64_t m_limit;
+    uint64_t m_count = 0;
+    seq_finding_list m_list;
+};
+
+val acquisitionsOf(const std::vector<seq_acquisition>& acquisitions) {
+    val list = val::array();
+    for (const seq_acquisition& acquisition : acquisitions) {
+        val bins = val::array();
+        for (const seq_acquisition_bin& bin : acquisition.bins) {
+            val b = val::object();
+            b.set("bin_idx", bin.bin_idx);
+            b.set("count", static_cast<double>(bin.count));
+            b.set("path0", bin.path0);
+            b.set("path1", bin.path1);
+            bins.call<void>("push", b);
+        }
+        val a = val::object();
+        a.set("acq_idx", acquisition.acq_idx);
+        a.set("bins", bins);
+        list.call<void>("push", a);
+    }
+    return list;
+}
+
+// One window of the output, gathered from its chunks.
+class WindowArrays : public seq_signal_chunk_consumer {
+public:
+    WindowArrays(uint64_t start, uint64_t stop)
+        : m_start(start), m_path0(stop - start), m_path1(stop - start), m_markers(stop - start) {}
+
+    void chunk(const seq_signal_chunk& chunk) override {
+        const size_t at = static_cast<size_t>(chunk.start_ns - m_start);
+        std::copy_n(chunk.path0, chunk.size, m_path0.begin() + static_cast<ptrdiff_t>(at));
+        std::copy_n(chunk.path1, chunk.size, m_path1.begin() + static_cast<ptrdiff_t>(at));
+        std::copy_n(chunk.markers, chunk.size, m_markers.begin() + static_cast<ptrdiff_t>(at));
+    }
+
+    val toJs() const {
+        val window = val::object();
+        window.set("time_ns", static_cast<double>(m_start));
+        window.set("path0", typedArray(m_path0));
+        window.set("path1", typedArray(m_path1));
+        window.set("markers", typedArray(m_markers));
+        return window;
+    }
+
+private:
+    uint64_t m_start;
+    std::vector<float> m_path0, m_path1;
+    std::vector<uint8_t> m_markers;
+};
+
+// A time that JavaScript gives for a window: a whole number of ns from 0 to 2^53.
+uint64_t timeOf(const val& value, const char* name) {
+    if (!value.isNumber() || !val::global("Number").call<bool>("isSafeInteger", value) ||
+        value.as<double>() < 0)
+        throw seq_signal_error(std::string("window: ") + name +
+                               " must be a whole number of ns from 0 to 2^53");
+    return static_cast<uint64_t>(value.as<double>());
+}
+
+[[noreturn]] void throwError(const std::string& message) {
+    val::global("Error").new_(message).throw_();
+}
+
 // One program: the driver that assembled it, and its source for the timed listing.
 class Program {
 public:
@@ -139,6 +362,7 @@ public:
     // {ok, report, words (BigUint64Array), hex, disassembly, diagnostics}
     val assemble(const std::string& source, const std::string& name) {
         m_driver = std::make_unique<seq>();
+        m_signals.reset();
         m_source = source;
         m_name = name;
         UIStr report;
@@ -174,7 +398,62 @@ public:
     }
 
     // {failed, message, events, listing, counters}; the program must have assembled.
-    val simulate(int budget, double eventLimit) {
+    val simulate(int budget, double eventLimit) { return run(budget, eventLimit, nullptr); }
+
+    // The same with the signal layer beside the run when `options` is an object (see
+    // signalSetupOf): the result also has `findings` (kept up to the event limit, by time;
+    // `findingsCount` counts them all) and `acquisitions`. Throws an Error for bad options.
+    val simulateSignals(int budget, double eventLimit, val options) {
+        if (options.isUndefined() || options.isNull())
+            return simulate(budget, eventLimit);
+        std::string error;
+        try {
+            const SignalSetup setup = signalSetupOf(options);
+            return run(budget, eventLimit, &setup);
+        } catch (const std::exception& failure) {
+            error = failure.what();
+        }
+        throwError(error);
+    }
+
+    // {time_ns, path0, path1, markers}: samples [start, stop) of the output of the latest run
+    // with the signal layer, one per ns (markers as the bits of a byte). The run is repeated
+    // with its budget, keeping only the window, so that memory goes with the window alone.
+    // Throws an Error without such a run, for a window whose stop is before its start, or
+    // for one of more than 2^22 samples.
+    val render(val start, val stop) {
+        std::string error;
+        try {
+            return renderWindow(timeOf(start, "start"), timeOf(stop, "stop"));
+        } catch (const std::exception& failure) {
+            error = failure.what();
+        }
+        throwError(error);
+    }
+
+    static constexpr uint64_t s_maxRenderSamples = uint64_t{1} << 22;
+
+private:
+    val renderWindow(uint64_t start, uint64_t stop) {
+        if (!m_signals)
+            throw seq_signal_error("render: no run with waveform tables and settings to render");
+        seq_signal_renderer::check_window(start, stop, s_maxRenderSamples);
+        WindowArrays window(start, stop);
+        seq_signal_sink sink(m_signals->setup.tables, m_signals->setup.settings);
+        sink.render_window(start, stop, window);
+        seq_sim& simulator = *m_driver->rt_simulator();
+        simulator.set_event_sink(&sink);
+        UIStr message;
+        try {
+            simulator.simulate(m_signals->budget, message);
+        } catch (const std::exception&) {
+            // The window holds what the run produced before the error, as the run did.
+        }
+        simulator.set_event_sink(nullptr);
+        return window.toJs();
+    }
+
+    val run(int budget, double eventLimit, const SignalSetup* signals) {
         val result = val::object();
         if (!m_driver || !m_driver->isAssembled()) {
             result.set("failed", true);
@@ -182,8 +461,18 @@ public:
             return result;
         }
         seq_sim& simulator = *m_driver->rt_simulator();
-        ColumnSink sink(static_cast<uint64_t>(eventLimit));
-        simulator.set_event_sink(&sink);
+        const auto limit = static_cast<uint64_t>(eventLimit);
+        ColumnSink sink(limit);
+        seq_event_tee sinks;
+        sinks.add(&sink);
+        std::optional<FindingList> findings;
+        std::optional<seq_signal_sink> signalSink;
+        if (signals != nullptr) {
+            findings.emplace(limit);
+            signalSink.emplace(signals->tables, signals->settings, &*findings);
+            sinks.add(&*signalSink);
+        }
+        simulator.set_event_sink(&sinks);
         simulator.setProfiling(true);
         UIStr message;
         bool failed = true;
@@ -196,6 +485,13 @@ public:
         result.set("failed", failed);
         result.set("message", message);
         result.set("events", sink.toJs());
+        m_signals.reset();
+        if (signals != nullptr) {
+            result.set("findings", findings->toJs());
+            result.set("findingsCount", static_cast<double>(findings->count()));
+            result.set("acquisitions", acquisitionsOf(signalSink->acquisitions()));
+            m_signals = SignalRun{*signals, budget};
+        }
 
         seq_listing listing;
         StringSourceReader reader(m_source, m_name);
@@ -216,8 +512,14 @@ public:
         return result;
     }
 
-private:
+    // The setup and budget of the latest run with the signal layer, for render.
+    struct SignalRun {
+        SignalSetup setup;
+        int budget;
+    };
+
     std::unique_ptr<seq> m_driver;
+    std::optional<SignalRun> m_signals;
     std::string m_source;
     std::string m_name;
 };
@@ -228,5 +530,7 @@ EMSCRIPTEN_BINDINGS(vexa) {
     emscripten::class_<Program>("Program")
         .constructor<>()
         .function("assemble", &Program::assemble)
-        .function("simulate", &Program::simulate);
+        .function("simulate", &Program::simulate)
+        .function("simulate", &Program::simulateSignals)
+        .function("render", &Program::render);
 }

@@ -62,3 +62,70 @@ test('the module assembles, reports and simulates as the tools do', async () => 
   assert.equal(program.simulate(10, 10).failed, true);
   program.delete();
 });
+
+test('the signal layer runs beside the simulation: findings, acquisitions and a window', async () => {
+  const vexa = await load();
+  const program = new vexa.Program();
+  // Half gain on waveform 1 (0.5 for 8 ns) gives 0.25 on both paths; looped back 8 ns later,
+  // each 8 ns acquisition integrates exactly that pulse.
+  const source = `        set_awg_gain    16384, 16384
+        set_awg_offs    0, 0
+        move            3, R1
+repeat: play            1, 1, 8
+        acquire         0, 0, 8
+        loop            R1, @repeat
+        stop
+`;
+  assert.equal(program.assemble(source, 'loop.s').ok, true);
+  const pulse = new Float32Array(8).fill(0.5);
+  const settings = { input: 'loopback', loopback_delay_ns: 8, integration_ns: 8 };
+  const run = program.simulate(100000, 1e6, { waveforms: { 1: pulse }, ...settings });
+  assert.equal(run.failed, false);
+  assert.equal(run.events.count, 6);
+  assert.deepEqual(run.findings, []);
+  assert.deepEqual(run.acquisitions,
+    [{ acq_idx: 0, bins: [{ bin_idx: 0, count: 3, path0: 0.25, path1: 0.25 }] }]);
+
+  const window = program.render(0, 16);
+  assert.equal(window.time_ns, 0);
+  const expected = [...Array(8).fill(0.25), ...Array(8).fill(0)];
+  assert.deepEqual(Array.from(window.path0), expected);
+  assert.deepEqual(Array.from(window.path1), expected);
+  assert.deepEqual(Array.from(window.markers), Array(16).fill(0));
+
+  const missing = program.simulate(100000, 1e6, { waveforms: { 2: [0.5] }, ...settings });
+  assert.deepEqual(missing.findings.slice(0, 2), [0, 1].map((path) => ({
+    time_ns: 0, address: 3, kind: 'missing_waveform',
+    message: `path ${path}: waveform 1 is not in the table`,
+  })));
+  assert.deepEqual(missing.findings.map((f) => f.time_ns), [0, 0, 16, 16, 32, 32]);
+  assert.equal(missing.findingsCount, 6);
+  assert.equal(missing.acquisitions[0].bins[0].path0, 0);
+  // Supplied input: 1 for 16 ns; the acquisitions at 8, 24 and 40 ns see 1, 0 and 0.
+  const supplied = program.simulate(100000, 1e6, { input: new Float32Array(16).fill(1), integration_ns: 8 });
+  assert.equal(supplied.acquisitions[0].bins[0].path1, 1 / 3);
+
+  // Bad tables, settings and windows are thrown with a message that names them.
+  const refused = [
+    [{ waveforms: { 1: [0.5, 2] } }, /^waveform 1: /],
+    [{ waveforms: { 1: ['0.5'] } }, /^waveform 1: sample 0 is not a number$/],
+    [{ waveforms: { 1: 0.5 } }, /^waveform 1: samples must be/],
+    [{ waveforms: { x: [0] } }, /^waveforms: index "x" is not an integer$/],
+    [{ weights: { 64: [0] } }, /^weight 64/],
+    [{ integration_ns: 0 }, /^integration_ns/],
+    [{ integration_ns: 1.5 }, /^integration_ns must be an integer$/],
+    [{ input: 'file' }, /^input: 'file' is neither/],
+    [{ input: [1, NaN] }, /^input path 0: sample 1 is NaN/],
+    [{ gain: 1 }, /^unknown signal setting "gain"$/],
+  ];
+  for (const [options, message] of refused)
+    assert.throws(() => program.simulate(100000, 1e6, options), { message }, JSON.stringify(options));
+  // A refused run leaves the latest good one to render; a new assembly forgets it.
+  assert.equal(program.render(8, 9).path0[0], 0);
+  assert.throws(() => program.render(16, 0), { message: /^window: stop 0 is before start 16$/ });
+  assert.throws(() => program.render(0, 2 ** 22 + 1), { message: /^window: 4194305 samples/ });
+  assert.throws(() => program.render(-1, 4), { message: /^window: start must be/ });
+  assert.equal(program.simulate(100000, 1e6, undefined).findings, undefined);
+  assert.throws(() => program.render(0, 4), { message: /^render: no run/ });
+  program.delete();
+});
