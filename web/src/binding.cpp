@@ -147,8 +147,10 @@ val diagnosticsOf(const AsmErrorList& errors) {
 //   {waveforms: {index: samples}, weights: {index: samples},
 //    input: "zero" | "loopback" | samples (of both paths, one per ns from 0), integration_ns,
 //    loopback_delay_ns, nco_hz, queue_depth, start_delay_ns, classical_ns}
-// where samples are an Array of numbers or a typed array. Anything else throws
-// seq_signal_error naming the entry or setting.
+// where samples are an Array of numbers or a typed array, and two keys for the findings:
+// kinds (an Array of the kinds to keep, by name; all by default) and max_findings (how many
+// to keep; the rest are counted). Anything else throws seq_signal_error naming the entry or
+// setting.
 
 std::string quoted(const std::string& text) {
     return '"' + text + '"';
@@ -217,14 +219,37 @@ int64_t integerOf(const val& value, const std::string& name) {
 struct SignalSetup {
     std::shared_ptr<const seq_signal_tables> tables;
     seq_signal_settings settings;
+    uint64_t maxFindings = UINT64_MAX;
+    uint32_t kinds = ~0u; // a bit for each seq_finding_kind kept
 };
+
+constexpr auto s_lastKind = seq_finding_kind::underrun;
+
+uint32_t kindsOf(const val& value) {
+    if (!val::global("Array").call<bool>("isArray", value))
+        throw seq_signal_error("kinds must be an Array of finding kinds");
+    uint32_t kinds = 0;
+    const unsigned count = value["length"].as<unsigned>();
+    for (unsigned i = 0; i < count; ++i) {
+        const std::string name = value[i].isString() ? value[i].as<std::string>() : "";
+        int kind = 0;
+        while (kind <= static_cast<int>(s_lastKind) &&
+               name != seq_finding_kind_name(static_cast<seq_finding_kind>(kind)))
+            ++kind;
+        if (kind > static_cast<int>(s_lastKind))
+            throw seq_signal_error("kinds: entry " + std::to_string(i) + " is not a finding kind");
+        kinds |= 1u << kind;
+    }
+    return kinds;
+}
 
 SignalSetup signalSetupOf(const val& options) {
     if (options.typeOf().as<std::string>() != "object" ||
         val::global("Array").call<bool>("isArray", options))
         throw seq_signal_error("the signal options must be an object");
     auto tables = std::make_shared<seq_signal_tables>();
-    seq_signal_settings settings;
+    SignalSetup setup;
+    seq_signal_settings& settings = setup.settings;
     int64_t* integers[] = {&settings.integration_ns, &settings.loopback_delay_ns,
                            &settings.queue_depth, &settings.start_delay_ns, &settings.classical_ns};
     static constexpr const char* integerNames[] = {"integration_ns", "loopback_delay_ns",
@@ -247,6 +272,13 @@ SignalSetup signalSetupOf(const val& options) {
                 const std::vector<double> samples = samplesOf(value, "input");
                 settings.set_input_samples(std::span<const double>(samples));
             }
+        } else if (name == "kinds") {
+            setup.kinds = kindsOf(value);
+        } else if (name == "max_findings") {
+            const int64_t limit = integerOf(value, name);
+            if (limit < 0)
+                throw seq_signal_error("max_findings must not be negative");
+            setup.maxFindings = static_cast<uint64_t>(limit);
         } else if (name == "nco_hz") {
             if (!value.isNumber())
                 throw seq_signal_error("nco_hz must be a number");
@@ -259,15 +291,18 @@ SignalSetup signalSetupOf(const val& options) {
         }
     }
     settings.validate();
-    return {std::move(tables), settings};
+    setup.tables = std::move(tables);
+    return setup;
 }
 
-// Keeps the findings of a run up to a limit, counting them all.
+// Keeps the findings of a run of some kinds up to a limit, counting them all.
 class FindingList : public seq_finding_sink {
 public:
-    explicit FindingList(uint64_t limit) : m_limit(limit) {}
+    FindingList(uint64_t limit, uint32_t kinds) : m_limit(limit), m_kinds(kinds) {}
 
     void finding(const seq_finding& finding) override {
+        if ((m_kinds >> static_cast<int>(finding.kind) & 1) == 0)
+            return;
         if (++m_count <= m_limit)
             m_list.finding(finding);
     }
@@ -289,6 +324,7 @@ public:
 
 private:
     uint64_t m_limit;
+    uint32_t m_kinds;
     uint64_t m_count = 0;
     seq_finding_list m_list;
 };
@@ -401,8 +437,9 @@ public:
     val simulate(int budget, double eventLimit) { return run(budget, eventLimit, nullptr); }
 
     // The same with the signal layer beside the run when `options` is an object (see
-    // signalSetupOf): the result also has `findings` (kept up to the event limit, by time;
-    // `findingsCount` counts them all) and `acquisitions`. Throws an Error for bad options.
+    // signalSetupOf): the result also has `findings` (kept up to the event limit and
+    // max_findings, by time; `findingsCount` counts all of the kinds asked for) and
+    // `acquisitions`. Throws an Error for bad options.
     val simulateSignals(int budget, double eventLimit, val options) {
         if (options.isUndefined() || options.isNull())
             return simulate(budget, eventLimit);
@@ -468,7 +505,7 @@ private:
         std::optional<FindingList> findings;
         std::optional<seq_signal_sink> signalSink;
         if (signals != nullptr) {
-            findings.emplace(limit);
+            findings.emplace(std::min(limit, signals->maxFindings), signals->kinds);
             signalSink.emplace(signals->tables, signals->settings, &*findings);
             sinks.add(&*signalSink);
         }

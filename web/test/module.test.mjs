@@ -101,6 +101,14 @@ repeat: play            1, 1, 8
   assert.deepEqual(missing.findings.map((f) => f.time_ns), [0, 0, 16, 16, 32, 32]);
   assert.equal(missing.findingsCount, 6);
   assert.equal(missing.acquisitions[0].bins[0].path0, 0);
+  const underruns = program.simulate(100000, 1e6, { waveforms: {}, kinds: ['underrun'] });
+  assert.deepEqual([underruns.findings, underruns.findingsCount], [[], 0]);
+  // By default each acquisition integrates 1000 ns: those at 24 and 40 ns overlap the one before.
+  const overlaps = program.simulate(100000, 1e6, { kinds: ['acquisition_overlap'] });
+  assert.deepEqual(overlaps.findings.map((f) => [f.time_ns, f.address]), [[24, 4], [40, 4]]);
+  const first = program.simulate(100000, 1e6, { max_findings: 1 });
+  assert.deepEqual([first.findings.length, first.findings[0].message, first.findingsCount],
+    [1, 'path 0: waveform 1 is not in the table', 8]);
   // Supplied input: 1 for 16 ns; the acquisitions at 8, 24 and 40 ns see 1, 0 and 0.
   const supplied = program.simulate(100000, 1e6, { input: new Float32Array(16).fill(1), integration_ns: 8 });
   assert.equal(supplied.acquisitions[0].bins[0].path1, 1 / 3);
@@ -117,6 +125,8 @@ repeat: play            1, 1, 8
     [{ input: 'file' }, /^input: 'file' is neither/],
     [{ input: [1, NaN] }, /^input path 0: sample 1 is NaN/],
     [{ gain: 1 }, /^unknown signal setting "gain"$/],
+    [{ kinds: ['underrun', 'late'] }, /^kinds: entry 1 is not a finding kind$/],
+    [{ max_findings: -1 }, /^max_findings must not be negative$/],
   ];
   for (const [options, message] of refused)
     assert.throws(() => program.simulate(100000, 1e6, options), { message }, JSON.stringify(options));
