@@ -1,6 +1,6 @@
 // The playground: an editor whose every change is assembled at once (diagnostics, report,
-// hex, disassembly), runs in a worker that Stop terminates, the run's timeline, events and
-// timed listing, the bundled examples and links that carry the program.
+// hex, disassembly), runs in a worker that Stop terminates, the run's timeline, events, timing
+// findings and timed listing, the bundled examples and links that carry the program.
 /* global createVexa */
 import { EditorState } from '@codemirror/state';
 import { EditorView, keymap, lineNumbers, highlightActiveLine } from '@codemirror/view';
@@ -151,11 +151,26 @@ function showRun(result) {
     dd.textContent = String(value);
     return [dt, dd];
   }));
+  showFindings(result);
   const e = result.events;
   $('event-count').textContent = e.count + ' events' + (e.kept < e.count ? ' (the first ' + e.kept + ' shown)' : '');
   $('listing').textContent = result.listing;
   timeline.show(e);
   table.show(e);
+}
+
+// The run's timing findings, one line each, as text.
+function showFindings(result) {
+  const findings = result.findings || [];
+  $('findings').replaceChildren(...findings.map((f) => {
+    const item = document.createElement('li');
+    item.textContent = f.time_ns + ' ns, address ' + f.address + ': ' + f.kind + ': ' + f.message;
+    return item;
+  }));
+  const count = result.findingsCount;
+  $('finding-count').textContent = !result.findings ? 'not checked'
+    : count === 0 ? 'none'
+      : count + (findings.length < count ? ' (the first ' + findings.length + ' shown)' : '');
 }
 
 function endRun(text) {
@@ -184,7 +199,7 @@ function run() {
     alertText('The run failed: ' + (e.message || 'the worker stopped'));
     endRun('Failed');
   };
-  worker.postMessage({ source: editor.state.doc.toString(), name: FILE_NAME, budget: limit });
+  worker.postMessage({ source: editor.state.doc.toString(), name: FILE_NAME, budget: limit, checkTiming: $('check-timing').checked });
 }
 
 async function share() {

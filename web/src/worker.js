@@ -1,11 +1,13 @@
 // Runs a program off the page's thread: assembles the source, simulates it with the budget and
-// hands the events back as transferred typed arrays. The page ends a run by terminating this
-// worker.
+// hands the events back as transferred typed arrays; when asked, it checks the run's timing
+// too. The page ends a run by terminating this worker.
 /* global importScripts, createVexa */
 importScripts('vexa.js');
 
 const ready = createVexa();
 const EVENT_LIMIT = 4000000; // events kept for display; the rest are counted
+// Without waveform tables only the timing can be checked.
+const TIMING = { kinds: ['underrun', 'acquisition_overlap'], max_findings: 1000 };
 
 self.onmessage = async ({ data }) => {
   try {
@@ -16,7 +18,9 @@ self.onmessage = async ({ data }) => {
       self.postMessage({ failed: true, message: 'The program did not assemble' });
       return;
     }
-    const result = program.simulate(data.budget, EVENT_LIMIT);
+    const result = data.checkTiming
+      ? program.simulate(data.budget, EVENT_LIMIT, TIMING)
+      : program.simulate(data.budget, EVENT_LIMIT);
     program.delete();
     const transfer = Object.values(result.events.columns).map((a) => a.buffer);
     self.postMessage(result, transfer);

@@ -1,6 +1,6 @@
 // The playground in Chromium: diagnostics at the report's line and column, hex equal to
-// vexasm's, as many events as vexasim's, a run that Stop ends, shared links good and bad, and
-// hostile text shown as text.
+// vexasm's, as many events as vexasim's, timing findings, a run that Stop ends, shared links
+// good and bad, and hostile text shown as text.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
 import { execFileSync } from 'node:child_process';
@@ -90,6 +90,22 @@ test('a run shows as many events as vexasim writes, with the timed listing', asy
   assert.match(await page.locator('#listing').textContent(), /^address +count +first_tick/);
   assert.ok(await page.locator('#event-rows tr:not([hidden])').count() > 0);
   await page.screenshot({ path: path.join(docs, 'web_playground.png') });
+});
+
+test('a run lists its timing findings unless Check timing is off', async () => {
+  await open();
+  await setSource('        acquire 0, 0, 8\n        acquire 0, 1, 8\n        stop\n');
+  await page.waitForFunction(() => document.body.dataset.assembled === 'true');
+  await page.getByRole('button', { name: 'Run' }).click();
+  await page.waitForFunction(() => document.getElementById('outcome').textContent === 'finished');
+  assert.deepEqual(await page.locator('#findings li').allTextContents(), ['8 ns, address 1: ' +
+    'acquisition_overlap: window starts at 8 ns, before the window of the acquisition at 0 ns ends at 1000 ns']);
+  assert.equal(await page.locator('#finding-count').textContent(), '1');
+
+  await page.getByLabel('Check timing').uncheck();
+  await page.getByRole('button', { name: 'Run' }).click();
+  await page.waitForFunction(() => document.getElementById('finding-count').textContent === 'not checked');
+  assert.equal(await page.locator('#findings li').count(), 0);
 });
 
 test('Stop ends an endless loop and the page stays responsive', async () => {
