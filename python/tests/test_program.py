@@ -65,6 +65,12 @@ def test_malformed_hex_raises_value_error_naming_file_and_line(tmp_path):
     assert str(info.value).startswith(f"{path}:2: malformed instruction word '08000000000000'")
 
 
+def test_hex_that_fails_to_read_raises_os_error():
+    # Opening /proc/self/mem works; reading its first page does not.
+    with pytest.raises(OSError, match="/proc/self/mem:1: read error"):
+        vexa.load_hex("/proc/self/mem")
+
+
 @pytest.mark.parametrize("loader", [vexa.load_hex, vexa.assemble_file])
 def test_missing_file_or_directory_raises_os_error(tmp_path, loader):
     path = tmp_path / "none.s"
