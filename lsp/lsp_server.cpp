@@ -532,9 +532,10 @@ void lsp_server::hover(request& r) {
 
 namespace {
 
-// The label or symbol at the offset with its entry, or nulls.
-std::pair<const lsp_token*, const lsp_name*> nameAt(const lsp_analysis& a, size_t offset) {
-    const lsp_token* token = a.tokenAt(offset);
+// The label or symbol at the request's position with its entry, or nulls.
+std::pair<const lsp_token*, const lsp_name*> nameAt(const lsp_document& document,
+                                                    const lsp_analysis& a, const json& params) {
+    const lsp_token* token = a.tokenAt(document.offsetOf(positionOf(member(params, "position"))));
     if (token == nullptr ||
         (token->kind != lsp_token_kind::label && token->kind != lsp_token_kind::symbol))
         return {nullptr, nullptr};
@@ -547,8 +548,7 @@ std::pair<const lsp_token*, const lsp_name*> nameAt(const lsp_analysis& a, size_
 
 void lsp_server::definition(request& r) {
     const document_state& state = documentOf(r);
-    const size_t offset = state.document.offsetOf(positionOf(member(r.params, "position")));
-    const auto [token, entry] = nameAt(state.analysis, offset);
+    const auto [token, entry] = nameAt(state.document, state.analysis, r.params);
     if (entry == nullptr || !entry->defined)
         return;
     const json result = {
@@ -560,8 +560,7 @@ void lsp_server::definition(request& r) {
 
 void lsp_server::references(request& r) {
     const document_state& state = documentOf(r);
-    const size_t offset = state.document.offsetOf(positionOf(member(r.params, "position")));
-    const auto [token, entry] = nameAt(state.analysis, offset);
+    const auto [token, entry] = nameAt(state.document, state.analysis, r.params);
     if (entry == nullptr)
         return;
     bool declaration = true;
@@ -583,8 +582,7 @@ void lsp_server::references(request& r) {
 
 void lsp_server::prepareRename(request& r) {
     const document_state& state = documentOf(r);
-    const size_t offset = state.document.offsetOf(positionOf(member(r.params, "position")));
-    const auto [token, entry] = nameAt(state.analysis, offset);
+    const auto [token, entry] = nameAt(state.document, state.analysis, r.params);
     if (token == nullptr)
         return;
     const json result = {{"range", rangeOf(state.document, token->nameBegin(), token->end)},
@@ -595,9 +593,8 @@ void lsp_server::prepareRename(request& r) {
 
 void lsp_server::rename(request& r) {
     const document_state& state = documentOf(r);
-    const size_t offset = state.document.offsetOf(positionOf(member(r.params, "position")));
+    const auto [token, entry] = nameAt(state.document, state.analysis, r.params);
     const std::string newName = stringOf(member(r.params, "newName"), "newName");
-    const auto [token, entry] = nameAt(state.analysis, offset);
     if (token == nullptr || entry == nullptr)
         throw refused("Only address labels and symbols can be renamed");
     const bool label = token->kind == lsp_token_kind::label;

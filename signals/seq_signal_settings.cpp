@@ -44,27 +44,33 @@ void seq_signal_settings::validate() const {
         throw seq_signal_error("input: samples selected but none given");
 }
 
+namespace {
+
+// Both paths' input, each checked; the settings are unchanged when one is refused.
+template <class T>
+void setInput(seq_signal_settings& settings, std::span<const T> path0, std::span<const T> path1,
+              bool same) {
+    auto first = inputPath(0, path0);
+    settings.input_samples[1] = same ? first : inputPath(1, path1);
+    settings.input_samples[0] = std::move(first);
+    settings.input = seq_signal_input::samples;
+}
+
+} // namespace
+
 void seq_signal_settings::set_input_samples(std::span<const double> both) {
-    input_samples[0] = input_samples[1] = inputPath(0, both);
-    input = seq_signal_input::samples;
+    setInput(*this, both, both, true);
 }
 void seq_signal_settings::set_input_samples(std::span<const double> path0,
                                             std::span<const double> path1) {
-    auto first = inputPath(0, path0);
-    input_samples[1] = inputPath(1, path1);
-    input_samples[0] = std::move(first);
-    input = seq_signal_input::samples;
+    setInput(*this, path0, path1, false);
 }
 void seq_signal_settings::set_input_samples(std::span<const float> both) {
-    input_samples[0] = input_samples[1] = inputPath(0, both);
-    input = seq_signal_input::samples;
+    setInput(*this, both, both, true);
 }
 void seq_signal_settings::set_input_samples(std::span<const float> path0,
                                             std::span<const float> path1) {
-    auto first = inputPath(0, path0);
-    input_samples[1] = inputPath(1, path1);
-    input_samples[0] = std::move(first);
-    input = seq_signal_input::samples;
+    setInput(*this, path0, path1, false);
 }
 
 seq_signal_input seq_signal_settings::parse_input(std::string_view text) {
