@@ -33,14 +33,25 @@ public:
     // One entry, in execution order: the real-time state as the instruction at `address`
     // started it.
     virtual void event(const rt_info& entry, address_t address) = 0;
-    // The same with the classical tick at which the instruction started; the simulator calls
-    // this one. A sink that needs the tick overrides it; by default the tick is dropped.
+    // The same with the classical tick at which the instruction started. A sink that needs
+    // the tick overrides it and says so with wants_tick(); the simulator then calls this one
+    // instead of event(). By default the tick is dropped.
     virtual void timed_event(const rt_info& entry, address_t address, uint64_t classicalTick) {
         (void)classicalTick;
         event(entry, address);
     }
     // The run has ended, however it ended.
     virtual void end() {}
+
+    // Whether the simulator hands this sink its entries with timed_event(). (A flag, not a
+    // virtual call: it is asked for every entry.)
+    bool wants_tick() const { return m_wantsTick; }
+
+protected:
+    void set_wants_tick(bool on) { m_wantsTick = on; }
+
+private:
+    bool m_wantsTick = false;
 };
 
 // Keeps nothing: a run that is only counted.
@@ -52,7 +63,11 @@ public:
 // Hands every call on to several sinks, in the order given.
 class seq_event_tee : public seq_event_sink {
 public:
-    void add(seq_event_sink* sink) { m_sinks.push_back(sink); }
+    void add(seq_event_sink* sink) {
+        m_sinks.push_back(sink);
+        if (sink->wants_tick())
+            set_wants_tick(true);
+    }
     bool empty() const { return m_sinks.empty(); }
 
     void begin() override {

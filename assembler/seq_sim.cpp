@@ -83,7 +83,10 @@ seq_event_sink& seq_sim::rt_log_sink() {
 }
 
 void seq_sim::emit(address_t address, uint64_t tick) {
-    m_sink->timed_event(curr_rt_info, address, tick);
+    if (m_sink->wants_tick())
+        m_sink->timed_event(curr_rt_info, address, tick);
+    else
+        m_sink->event(curr_rt_info, address);
 }
 
 void seq_sim::growLog() {

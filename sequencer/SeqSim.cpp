@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <sstream>
 
 #include "base/Logging.h"
@@ -15,8 +16,7 @@ SeqSim::SeqSim() : simDirective(".SIM") {
 
 SeqSim::SeqSim(SeqProcessor* processor)
     : m_SP(processor), simDirective(".SIM"),
-      m_registerPreviousValues(processor ? processor->numRegisters() : 0, 0),
-      m_registerWrittenAtTick(processor ? processor->numRegisters() : 0, 0) {
+      m_registerWrites(processor ? processor->numRegisters() : 0) {
     ownRun<SeqGenericOperations>(&runGeneric);
 }
 
@@ -46,9 +46,8 @@ SeqSim::register_t SeqSim::getImmediateValue(const SeqInstructionDef& def,
 }
 
 SeqSim::register_t SeqSim::getPrefetchedRegister(address_t address) const {
-    if (address < m_registerWrittenAtTick.size() &&
-        m_registerWrittenAtTick[address] + 1 >= m_classicalTick)
-        return m_registerPreviousValues[address];
+    if (address < m_registerWrites.size() && m_registerWrites[address].tick + 1 >= m_classicalTick)
+        return m_registerWrites[address].previous;
     return m_SP->readRegister(address);
 }
 
@@ -75,19 +74,18 @@ SeqSim::register_t SeqSim::getImmediateOrRegisterValue(const SeqInstructionDef& 
 }
 
 void SeqSim::setRegister(address_t address, register_t value) {
-    if (address >= m_registerWrittenAtTick.size() || address >= m_registerPreviousValues.size() ||
-        address >= m_SP->numRegisters())
+    if (address >= m_registerWrites.size() || address >= m_SP->numRegisters())
         seq_sim_errors::registerWrite(address, m_SP);
-    m_registerPreviousValues[address] = m_SP->readRegister(address);
-    m_registerWrittenAtTick[address] = m_classicalTick;
+    m_registerWrites[address] = {m_classicalTick, m_SP->readRegister(address)};
     m_SP->writeRegisterFast(address, value);
 }
 
 void SeqSim::initRegisters() {
     const uint32_t count = m_SP->numRegisters();
     m_SP->initDataMem(0, count);
-    m_registerPreviousValues.assign(count, 0);
-    m_registerWrittenAtTick.assign(count, 0);
+    // Every run begins here: all bytes zero is a register never written (one memset).
+    m_registerWrites.resize(count);
+    std::memset(static_cast<void*>(m_registerWrites.data()), 0, count * sizeof(SeqRegisterWrite));
 }
 
 void SeqSim::getALUArgs1(ALUArgs1& args, const SeqInstructionDef& def, instruction_t word) {

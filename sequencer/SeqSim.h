@@ -128,8 +128,7 @@ public:
         m.tick = m_classicalTick;
         m.realtimeTick = m_realtimeTick;
         m.jumpTicks = static_cast<uint64_t>(m_clPipeLineSize);
-        m.previous = m_registerPreviousValues.data();
-        m.writtenAt = m_registerWrittenAtTick.data();
+        m.written = m_registerWrites.data();
         if (m_SP != nullptr) {
             m.processor = m_SP;
             m.code = m_SP->instructionMemory().data();
@@ -137,8 +136,7 @@ public:
             // The storage that writeRegisterFast writes.
             m.reg = const_cast<register_t*>(m_SP->dataMemory().data());
             m.regCount = static_cast<uint32_t>(
-                std::min({size_t{m_SP->numRegisters()}, m_registerPreviousValues.size(),
-                          m_registerWrittenAtTick.size()}));
+                std::min(size_t{m_SP->numRegisters()}, m_registerWrites.size()));
         }
         return m;
     }
@@ -187,8 +185,7 @@ protected:
 
     SeqProcessor* m_SP = nullptr;
     std::string simDirective;
-    std::vector<uint32_t> m_registerPreviousValues;
-    std::vector<uint64_t> m_registerWrittenAtTick;
+    std::vector<SeqRegisterWrite> m_registerWrites;
     HiResStopWatchSet m_timers;
     int32_t m_clPipeLineSize = 3;
     uint64_t m_classicalTick = 0;

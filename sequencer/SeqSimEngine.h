@@ -20,19 +20,24 @@
 #include "sequencer/seqprocessor/SeqProcError.h"
 #include "sequencer/seqprocessor/SeqProcessor.h"
 
+// What the simulator remembers of a register's latest write (setRegister): the tick of the
+// write and the value before it. One entry per register, so that both are one load away.
+struct SeqRegisterWrite {
+    uint64_t tick = 0;
+    uint32_t previous = 0;
+};
+
 // The state of a run.
 struct SeqSimMachine {
     uint32_t pc = 0;
-    uint32_t nextPc = 0; // where the executing instruction continues
     uint32_t numInstr = 0;
     bool running = false;
     uint64_t tick = 0;
     uint64_t realtimeTick = 0;
     uint64_t jumpTicks = 0;
-    uint32_t* reg = nullptr;       // the data memory
-    uint32_t* previous = nullptr;  // each register's value before its latest setRegister
-    uint64_t* writtenAt = nullptr; // and the tick of that write
-    uint32_t regCount = 0;         // registers that all three hold
+    uint32_t* reg = nullptr;             // the data memory
+    SeqRegisterWrite* written = nullptr; // each register's latest setRegister
+    uint32_t regCount = 0;               // registers that both hold
     const uint64_t* code = nullptr;
     uint32_t codeSize = 0;
     SeqSimDecoded* cache = nullptr; // a decoded instruction for each address below cachedSize
@@ -59,7 +64,8 @@ public:
     using register_t = uint32_t;
     using address_t = uint32_t;
 
-    SeqSimStep(SeqSimMachine& machine, const SeqSimDecoded& decoded) : m(machine), d(decoded) {}
+    SeqSimStep(SeqSimMachine& machine, const SeqSimDecoded& decoded)
+        : m(machine), d(decoded), m_nextPc(machine.pc + 1) {}
 
     // Operand i as the word holds it.
     SEQ_SIM_INLINE register_t operand(int i) const {
@@ -89,14 +95,15 @@ public:
     // after its latest write.
     SEQ_SIM_INLINE register_t prefetchedRegister(address_t a) const {
         if constexpr (Checked) {
-            if (a < m.regCount && m.writtenAt[a] + 1 >= m.tick)
-                return m.previous[a];
+            if (a < m.regCount && m.written[a].tick + 1 >= m.tick)
+                return m.written[a].previous;
             return m.processor->readRegister(a);
         } else {
             // Both loads are in range: a select instead of a branch on the data.
-            const register_t previous = m.previous[a];
+            const SeqRegisterWrite& written = m.written[a];
+            const register_t previous = written.previous;
             const register_t current = m.reg[a];
-            return m.writtenAt[a] + 1 >= m.tick ? previous : current;
+            return written.tick + 1 >= m.tick ? previous : current;
         }
     }
     SEQ_SIM_INLINE register_t currentRegister(address_t a) const {
@@ -109,8 +116,7 @@ public:
     SEQ_SIM_INLINE void setRegister(address_t a, register_t value) {
         if (Checked && a >= m.regCount)
             seq_sim_errors::registerWrite(a, m.processor);
-        m.previous[a] = m.reg[a];
-        m.writtenAt[a] = m.tick;
+        m.written[a] = {m.tick, m.reg[a]};
         m.reg[a] = value;
     }
     // A plain write of the data memory, seen at once.
@@ -126,22 +132,25 @@ public:
     SEQ_SIM_INLINE uint64_t tick() const { return m.tick; }
     // A taken jump: the pipeline is cleared.
     SEQ_SIM_INLINE void jump(address_t target) {
-        m.nextPc = target;
+        m_nextPc = target;
         m.tick += m.jumpTicks;
     }
     SEQ_SIM_INLINE void stop() {
         m.running = false;
-        m.nextPc = m.pc;
+        m_nextPc = m.pc;
     }
     [[noreturn]] SEQ_SIM_INLINE void illegal() const { seq_sim_errors::illegal(m.pc); }
 
     SEQ_SIM_INLINE address_t pc() const { return m.pc; }
+    // Where the instruction continues.
+    SEQ_SIM_INLINE address_t nextPc() const { return m_nextPc; }
     SEQ_SIM_INLINE uint64_t& realtimeTick() { return m.realtimeTick; }
     SEQ_SIM_INLINE const char* mnemonic() const { return d.slot->mnemonic; }
 
 private:
     SeqSimMachine& m;
     const SeqSimDecoded& d;
+    address_t m_nextPc;
 };
 
 // ---------------------------------------------------------------------------------------
@@ -247,6 +256,10 @@ private:
     const char* mnemonicAt(uint32_t pc) const;
     static void budgetMessage(int maxInstructions, UIStr& message);
 
+    // The loop of run(), on the state of a run that run() loads and stores. Out of line, so
+    // that the host does not take one of the registers that the loop needs.
+    template <class Ops, bool Profiled, bool VirtualStep, class Host>
+    bool loop(Host& host, Ops& ops, int maxInstructions, UIStr& message);
     template <class Ops> Outcome step(SeqSimMachine& m, Ops& ops);
     template <class Ops, unsigned... Code>
     [[gnu::always_inline]] Outcome dispatch(unsigned code, SeqSimMachine& m, const SeqSimDecoded& d,
@@ -260,6 +273,7 @@ private:
     [[gnu::always_inline]] Outcome execute(SeqSimMachine& m, const SeqSimDecoded& d, Ops& ops);
 
     SeqSimDecoder m_decoder;
+    SeqSimMachine m_machine; // the state of a run, between run() and its loop
     std::vector<SeqSimDecoded> m_cache;
     std::vector<uint32_t> m_filled; // the addresses whose cache entries the last run filled
     SeqSimDecoded m_uncached;
@@ -288,9 +302,8 @@ SeqSimEngine::execute(SeqSimMachine& m, const SeqSimDecoded& d, Ops& ops) {
             return Outcome::NotExecuted;
         } else {
             SeqSimStep<static_cast<SeqSimDecoded::Form>(index / s_seqOperationCount)> x(m, d);
-            m.nextPc = m.pc + 1;
             ops.execute(SeqOperationTag<op>{}, x);
-            m.pc = m.nextPc;
+            m.pc = x.nextPc();
             m.numInstr += 1;
             m.tick += 1;
             return op == SeqOperation::Stop ? Outcome::Stopped : Outcome::Executed;
@@ -303,7 +316,7 @@ template <class Ops>
     const bool cached = m.pc < m.cachedSize;
     const SeqSimDecoded& d = cached ? m.cache[m.pc] : decodeUncached(m.pc);
     const Outcome outcome = dispatch(d.code, m, d, ops, s_codes);
-    if (outcome != Outcome::Undecoded)
+    if (outcome != Outcome::Undecoded) [[likely]]
         return outcome;
     // The first execution of this address in the run.
     SeqSimDecoded& entry = m.cache[m.pc];
@@ -314,8 +327,18 @@ template <class Ops>
 
 template <SeqSimOperationSet Ops, bool Profiled, bool VirtualStep, SeqSimHost Host>
 bool SeqSimEngine::run(Host& host, Ops& ops, int maxInstructions, UIStr& message) {
+    m_machine = host.loadMachine();
+    const bool result = loop<Ops, Profiled, VirtualStep>(host, ops, maxInstructions, message);
+    host.storeMachine(m_machine);
+    return result;
+}
+
+template <class Ops, bool Profiled, bool VirtualStep, class Host>
+[[gnu::noinline]] bool SeqSimEngine::loop(Host& host, Ops& ops, int maxInstructions,
+                                          UIStr& message) {
     const auto budget = static_cast<uint32_t>(maxInstructions);
-    SeqSimMachine m = host.loadMachine();
+    // The state in locals of the loop, so that it stays in registers.
+    SeqSimMachine m = m_machine;
     useProgram(m);
     if constexpr (!VirtualStep) {
         beginRun(m.codeSize);
@@ -324,15 +347,25 @@ bool SeqSimEngine::run(Host& host, Ops& ops, int maxInstructions, UIStr& message
     }
     bool result = true;
     try {
-        // A run that is not running ends at once; stop ends it after the budget check.
-        for (Outcome outcome = m.running ? Outcome::Executed : Outcome::Stopped;;) {
-            if (outcome == Outcome::Stopped) {
-                result = false;
+        // A run that is not running ends at once. The budget is checked before each
+        // instruction (a run begins with none executed), and after stop, which ends the run
+        // only within the budget.
+        if (!m.running)
+            result = false;
+#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+        // The head of the loop (budget check, cache look-up, dispatch) is then fetched from one
+        // 64-byte line; where it straddled two, every simulated instruction paid for it.
+        asm volatile(".p2align 6");
+#endif
+        while (result) {
+            if (m.numInstr > budget) [[unlikely]] {
+                budgetMessage(maxInstructions, message);
                 break;
             }
             [[maybe_unused]] const uint32_t pc = m.pc;
             [[maybe_unused]] const uint64_t tick = m.tick;
             [[maybe_unused]] const uint64_t realtime = m.realtimeTick;
+            Outcome outcome;
             if constexpr (VirtualStep) {
                 host.storeMachine(m);
                 const bool notExecuted = host.processInstruction();
@@ -343,14 +376,17 @@ bool SeqSimEngine::run(Host& host, Ops& ops, int maxInstructions, UIStr& message
             } else {
                 outcome = step(m, ops);
             }
-            if (outcome == Outcome::NotExecuted) {
+            if (outcome == Outcome::NotExecuted) [[unlikely]] {
                 message = stringCat("Instruction ", mnemonicAt(m.pc), " not yet supported.");
                 break;
             }
             if constexpr (Profiled)
                 host.recordExecution(pc, tick, realtime, m.realtimeTick);
-            if (m.numInstr > budget) {
-                budgetMessage(maxInstructions, message);
+            if (outcome == Outcome::Stopped) [[unlikely]] {
+                if (m.numInstr > budget)
+                    budgetMessage(maxInstructions, message);
+                else
+                    result = false;
                 break;
             }
         }
@@ -363,6 +399,6 @@ bool SeqSimEngine::run(Host& host, Ops& ops, int maxInstructions, UIStr& message
             m = host.loadMachine();
         message = error.what();
     }
-    host.storeMachine(m);
+    m_machine = m;
     return result;
 }

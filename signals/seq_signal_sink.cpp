@@ -6,6 +6,7 @@ seq_signal_sink::seq_signal_sink(std::shared_ptr<const seq_signal_tables> tables
     if (!m_tables)
         throw seq_signal_error("no tables given");
     m_settings.validate();
+    set_wants_tick(true);
     begin();
 }
 
