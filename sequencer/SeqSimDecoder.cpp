@@ -33,6 +33,18 @@ bool SeqSimDecoder::describes(const SeqInstructionSet& set,
     return same && next == m_definitions.size();
 }
 
+void SeqSimDecoder::prepare(const SeqInstructionSet& set,
+                            std::span<const SeqOperationRow> extensionRows) {
+    const uint64_t generation = SeqTableGeneration::current();
+    if (generation == m_checkedAt && m_set == &set &&
+        m_extensionRows.data() == extensionRows.data() &&
+        m_extensionRows.size() == extensionRows.size())
+        return;
+    if (!describes(set, extensionRows))
+        build(set, extensionRows);
+    m_checkedAt = generation;
+}
+
 void SeqSimDecoder::build(const SeqInstructionSet& set,
                           std::span<const SeqOperationRow> extensionRows) {
     m_set = &set;

@@ -64,6 +64,10 @@ public:
     // Rows that outlive the tables: a mnemonic is looked up among the generic rows, then
     // among `extensionRows`.
     void build(const SeqInstructionSet& set, std::span<const SeqOperationRow> extensionRows);
+    // Builds the tables unless they describe `set` and `extensionRows` already; when no
+    // lookup table has changed since the last call for the same set and rows, that takes one
+    // comparison instead of a walk over the set.
+    void prepare(const SeqInstructionSet& set, std::span<const SeqOperationRow> extensionRows);
 
     // The slot of a word; its `def` is null when the set has no definition for the word.
     const SeqSimSlot& slot(instruction_t word) const {
@@ -89,6 +93,7 @@ private:
     uint32_t addSlot(const std::shared_ptr<const SeqInstructionDef>& def);
 
     const SeqInstructionSet* m_set = nullptr;
+    uint64_t m_checkedAt = 0; // SeqTableGeneration::current() when last found to describe m_set
     std::span<const SeqOperationRow> m_extensionRows;
     std::shared_ptr<const SeqField> m_opcodeField;
     std::shared_ptr<const SeqField> m_selectField;

@@ -213,8 +213,7 @@ public:
     // The decode tables for `processor`'s instruction set as it is now and the operations of
     // `extensionRows` besides the generic ones.
     void prepare(const SeqProcessor& processor, std::span<const SeqOperationRow> extensionRows) {
-        if (!m_decoder.describes(processor.instructionSet(), extensionRows))
-            m_decoder.build(processor.instructionSet(), extensionRows);
+        m_decoder.prepare(processor.instructionSet(), extensionRows);
     }
 
     // Executes the instruction at m.pc, decoded anew (the tables must be prepared with Ops's

@@ -11,7 +11,9 @@
 #include "sequencer/seqprocessor/SeqProcError.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -20,6 +22,27 @@
 #include <type_traits>
 #include <typeinfo>
 #include <vector>
+
+// A number that changes with every change of any lookup table: each table holds one of these,
+// which counts its construction, copy, assignment and destruction, and add() counts itself.
+// Something built from tables (the simulator's decode tables) can then tell in one comparison
+// that no table has changed since, and check in full only when one has.
+class SeqTableGeneration {
+public:
+    static uint64_t current() { return s_count.load(std::memory_order_relaxed); }
+    static void advance() { s_count.fetch_add(1, std::memory_order_relaxed); }
+
+    SeqTableGeneration() { advance(); }
+    SeqTableGeneration(const SeqTableGeneration&) { advance(); }
+    SeqTableGeneration& operator=(const SeqTableGeneration&) {
+        advance();
+        return *this;
+    }
+    ~SeqTableGeneration() { advance(); }
+
+private:
+    static inline std::atomic<uint64_t> s_count{0};
+};
 
 // Key functor for elements with id() and hasId().
 template <typename T> struct SeqIdFunc {
@@ -169,6 +192,7 @@ private:
         index[slot] = static_cast<id_t>(id + 1);
     }
 
+    SeqTableGeneration m_generation;
     std::size_t m_size = 0;
     id_vector m_LUTbyId;
     // The names of a larger table, by open addressing: a power of two of slots, at least
@@ -211,6 +235,7 @@ template <typename T, typename F> void SeqIdNameLUT<T, F>::add(pointer_type p) {
         m_LUTbyId.resize(k + 1);
     m_LUTbyId[k] = std::move(p);
     ++m_size;
+    SeqTableGeneration::advance();
 }
 
 template <typename T, typename F>

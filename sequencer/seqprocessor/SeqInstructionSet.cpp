@@ -37,6 +37,7 @@ void SeqInstructionSet::setBaseFields(id_t opcodeFieldId, id_t selectFieldId) {
     m_opcodeMask = opcodeField->range();
     m_selectShift = selectField->shift();
     m_selectMask = selectField->range();
+    SeqTableGeneration::advance();
 }
 
 void SeqInstructionSet::add(std::initializer_list<SeqInstructionInit> instructions) {

@@ -143,6 +143,24 @@ TEST_F(SeqSimTest, ReplacedInstructionSetIsDecodedAnew) {
     EXPECT_EQ(simulate(), endless);
 }
 
+// Runs check their tables in one comparison while no table changes; a definition added to the
+// set in place (made beforehand, so that only the addition changes a table) is seen by the
+// next run.
+TEST_F(SeqSimTest, DefinitionAddedInPlaceIsDecodedByTheNextRun) {
+    processor.instructionSet() =
+        SeqInstructionSet("renumbered", 1, 0, 1, 0,
+                          {{0, "SELECT", 58, 58}, {1, "OPCODE", 63, 59}, {2, "COUNT", 7, 0}},
+                          {{0, "COUNT", "", 2, 0, 255}}, {{0, "illegal", 0}, {3, "stop", 0}});
+    const auto stopVariant = std::make_shared<SeqInstructionDef>(3, "stop", 1);
+    stopVariant->addArgument(processor.instructionSet().argumentTable().find(0));
+    processor.writeInstructionMem(0, instruction_t{3} << 59 | instruction_t{1} << 58);
+    const std::string notFound = "Binary instruction with opcode=3 select=1 not supported";
+    EXPECT_EQ(simulate(), notFound);
+    EXPECT_EQ(simulate(), notFound);
+    processor.instructionSet().add(stopVariant);
+    EXPECT_EQ(simulate(), "");
+}
+
 // processInstruction() on its own, and a run after a run, decode the words as they are now.
 TEST_F(SeqSimTest, ChangedWordsAreDecodedAnew) {
     ASSERT_EQ(assemble("nop\nnop\nstop\n"), 0);
