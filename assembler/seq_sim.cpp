@@ -76,17 +76,26 @@ void seq_sim::update_rt_info(const SeqInstructionDef& def, instruction_t word) {
 
 void seq_sim::set_event_sink(seq_event_sink* sink) {
     m_sink = sink != nullptr ? sink : m_logSink.get();
+    chooseSinkCall();
 }
 
 seq_event_sink& seq_sim::rt_log_sink() {
     return *m_logSink;
 }
 
-void seq_sim::emit(address_t address, uint64_t tick) {
-    if (m_sink->wants_tick())
-        m_sink->timed_event(curr_rt_info, address, tick);
-    else
+void seq_sim::chooseSinkCall() {
+    m_sinkCall = m_sink == m_logSink.get() ? SinkCall::log
+                 : m_sink->wants_tick()    ? SinkCall::timed_event
+                                           : SinkCall::event;
+}
+
+void seq_sim::appendLogEntry(address_t address, uint64_t tick) {
+    if (m_sinkCall == SinkCall::log)
+        appendToLog();
+    else if (m_sinkCall == SinkCall::event)
         m_sink->event(curr_rt_info, address);
+    else
+        m_sink->timed_event(curr_rt_info, address, tick);
 }
 
 void seq_sim::growLog() {
@@ -124,6 +133,7 @@ bool seq_sim::simulate(int maxInstructions, UIStr& message) {
     curr_rt_info.awg_gain[0] = curr_rt_info.awg_gain[1] = 32767;
     curr_rt_info.awg_offs[0] = curr_rt_info.awg_offs[1] = 32767;
     rt_log.clear();
+    chooseSinkCall(); // a tee may have gained a sink since it was set
     m_sink->begin();
     const bool result = SeqSim::simulate(maxInstructions, message);
     m_sink->end();

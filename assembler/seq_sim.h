@@ -87,23 +87,22 @@ private:
     class LogSink;
 
     // Hands curr_rt_info, produced at `address` by an instruction that started at classical
-    // tick `tick`, to the sink.
-    void appendLogEntry(address_t address, uint64_t tick) {
-        if (m_sink == m_logSink.get())
-            appendToLog();
-        else
-            emit(address, tick);
-    }
+    // tick `tick`, to the sink. (Out of line: the run loop keeps its registers.)
+    void appendLogEntry(address_t address, uint64_t tick);
     void appendToLog() {
         if (rt_log.size() == rt_log.capacity())
             growLog();
         rt_log.push_back(curr_rt_info);
     }
-    void emit(address_t address, uint64_t tick);
     void growLog();
     // update_rt_info with the duration read; returns the new real-time counter.
     uint64_t logEntry(uint64_t duration, uint64_t realtimeTick, address_t address, uint64_t tick);
 
     std::unique_ptr<seq_event_sink> m_logSink; // appends to rt_log
     seq_event_sink* m_sink;
+    // How appendLogEntry hands entries to m_sink, decided when the sink is set and when a
+    // run begins.
+    enum class SinkCall : uint8_t { log, event, timed_event };
+    SinkCall m_sinkCall = SinkCall::log;
+    void chooseSinkCall();
 };
